@@ -1,0 +1,66 @@
+#pragma once
+
+#include "Support/Clock.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <chrono>
+#include <coroutine>
+
+namespace kestrivane {
+
+// One cancellable wait, held by its owner. A coroutine awaits `sleep(...)` or `sleepUntil(...)`;
+// the await yields true when the time has passed and false when the wait was cancelled or its
+// object destroyed. After false the coroutine must return at once without touching its owner.
+//
+//     if (!co_await wait.sleep(5s)) co_return;
+//
+// Long waits are split into chunks a QTimer can hold; `sleepUntil` re-arms against the wall clock
+// at most every `maxStep`, so it stays on time across suspend and clock changes.
+class CancellableWait : public QObject {
+    Q_OBJECT
+
+public:
+    explicit CancellableWait(QObject *parent = nullptr);
+    ~CancellableWait() override;
+
+    class Awaiter;
+
+    Awaiter sleep(std::chrono::milliseconds duration);
+    Awaiter sleepUntil(QDateTime deadline, Clock clock, std::chrono::milliseconds maxStep = std::chrono::seconds(30));
+
+    bool isWaiting() const { return waiting_ != nullptr; }
+    void cancel();
+
+    class Awaiter {
+    public:
+        bool await_ready() const noexcept { return false; }
+        void await_suspend(std::coroutine_handle<> handle);
+        bool await_resume() const noexcept { return result_; }
+
+    private:
+        friend class CancellableWait;
+        Awaiter(CancellableWait *wait) : wait_(wait) {}
+        CancellableWait *wait_;
+        bool result_ = false;
+    };
+
+private:
+    void arm();
+    qint64 nextChunk();
+    void finish(bool elapsed);
+
+    QTimer timer_;
+    Awaiter *waiting_ = nullptr;
+    std::coroutine_handle<> handle_;
+    // Monotonic mode: milliseconds still to wait after the current chunk.
+    qint64 remainingMs_ = 0;
+    // Wall-clock mode.
+    QDateTime deadline_;
+    Clock clock_;
+    std::chrono::milliseconds maxStep_{0};
+    bool wallClock_ = false;
+};
+
+} // namespace kestrivane

@@ -1,0 +1,117 @@
+#include "Support/DateFormatting.h"
+
+#include "Support/Localization.h"
+
+namespace kestrivane {
+
+namespace {
+
+bool isJapanese(const QLocale &locale)
+{
+    return locale.language() == QLocale::Japanese;
+}
+
+bool isEnglish(const QLocale &locale)
+{
+    return locale.language() == QLocale::English;
+}
+
+} // namespace
+
+DateFormatter::DateFormatter(Style dateStyle, Style timeStyle, QLocale locale)
+    : dateStyle_(dateStyle), timeStyle_(timeStyle), locale_(std::move(locale))
+{
+}
+
+QLocale DateFormatter::locale() const
+{
+    QMutexLocker locker(&mutex_);
+    return locale_;
+}
+
+void DateFormatter::setLocale(const QLocale &locale)
+{
+    QMutexLocker locker(&mutex_);
+    locale_ = locale;
+}
+
+QString DateFormatter::datePattern(const QLocale &locale) const
+{
+    if (dateStyle_ == Style::Medium) {
+        if (isEnglish(locale))
+            return QStringLiteral("MMM d, yyyy");
+        if (isJapanese(locale))
+            return QStringLiteral("yyyy/MM/dd");
+    }
+    return locale.dateFormat(QLocale::ShortFormat);
+}
+
+QString DateFormatter::string(const QDateTime &instant, const QTimeZone &zone) const
+{
+    const QLocale loc = locale();
+    const QDateTime local = instant.toTimeZone(zone);
+    QString date;
+    QString time;
+    if (dateStyle_ != Style::None)
+        date = loc.toString(local.date(), datePattern(loc));
+    if (timeStyle_ != Style::None)
+        time = loc.toString(local.time(), loc.timeFormat(QLocale::ShortFormat));
+    if (date.isEmpty())
+        return time;
+    if (time.isEmpty())
+        return date;
+    if (isJapanese(loc))
+        return date + u' ' + time;
+    if (isEnglish(loc) && dateStyle_ == Style::Medium)
+        return date + QStringLiteral(" at ") + time;
+    return date + QStringLiteral(", ") + time;
+}
+
+DateFormatter &DateFormatting::shortTime()
+{
+    static DateFormatter formatter(DateFormatter::Style::None, DateFormatter::Style::Short);
+    return formatter;
+}
+
+DateFormatter &DateFormatting::eventTime()
+{
+    static DateFormatter formatter(DateFormatter::Style::Medium, DateFormatter::Style::Short);
+    return formatter;
+}
+
+DateFormatter &DateFormatting::shortDateTime()
+{
+    static DateFormatter formatter(DateFormatter::Style::Short, DateFormatter::Style::Short);
+    return formatter;
+}
+
+void DateFormatting::configure(const std::optional<QString> &localeIdentifier)
+{
+    const QLocale locale = localeIdentifier ? QLocale(*localeIdentifier) : QLocale::system();
+    shortTime().setLocale(locale);
+    eventTime().setLocale(locale);
+    shortDateTime().setLocale(locale);
+}
+
+QString DateFormatting::notificationFireDateText(const QDateTime &fireDate, const QDateTime &reference,
+                                                 const QTimeZone &calendar)
+{
+    if (isSameDay(fireDate, reference, calendar))
+        return shortTime().string(fireDate, calendar);
+    const QDateTime tomorrow = startOfDay(reference, calendar).toTimeZone(calendar).addDays(1);
+    if (tomorrow.isValid() && isSameDay(fireDate, tomorrow, calendar))
+        return L10n::format(QStringLiteral("settings_next_notification_tomorrow"), shortTime().string(fireDate, calendar));
+    return shortDateTime().string(fireDate, calendar);
+}
+
+bool isSameDay(const QDateTime &a, const QDateTime &b, const QTimeZone &zone)
+{
+    return a.toTimeZone(zone).date() == b.toTimeZone(zone).date();
+}
+
+QDateTime startOfDay(const QDateTime &instant, const QTimeZone &zone)
+{
+    return instant.toTimeZone(zone).date().startOfDay(zone).toUTC();
+}
+
+} // namespace kestrivane

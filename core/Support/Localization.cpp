@@ -1,0 +1,233 @@
+#include "Support/Localization.h"
+
+#include "Support/BundleInfo.h"
+
+#include <QFile>
+#include <QReadWriteLock>
+
+namespace kestrivane {
+
+namespace {
+
+class StringsParser {
+public:
+    explicit StringsParser(const QString &text) : s_(text) {}
+
+    QHash<QString, QString> parse()
+    {
+        QHash<QString, QString> result;
+        while (true) {
+            skipSpaceAndComments();
+            if (atEnd())
+                break;
+            const auto key = quoted();
+            if (!key)
+                break;
+            skipSpaceAndComments();
+            if (!consume(u'='))
+                break;
+            skipSpaceAndComments();
+            const auto value = quoted();
+            if (!value)
+                break;
+            skipSpaceAndComments();
+            if (!consume(u';'))
+                break;
+            result.insert(*key, *value);
+        }
+        return result;
+    }
+
+private:
+    bool atEnd() const { return i_ >= s_.size(); }
+    bool consume(char16_t c)
+    {
+        if (atEnd() || s_[i_] != c)
+            return false;
+        ++i_;
+        return true;
+    }
+
+    void skipSpaceAndComments()
+    {
+        while (!atEnd()) {
+            if (s_[i_].isSpace()) {
+                ++i_;
+            } else if (s_.mid(i_, 2) == u"/*") {
+                const qsizetype end = s_.indexOf(u"*/", i_ + 2);
+                i_ = end < 0 ? s_.size() : end + 2;
+            } else if (s_.mid(i_, 2) == u"//") {
+                const qsizetype end = s_.indexOf(u'\n', i_);
+                i_ = end < 0 ? s_.size() : end + 1;
+            } else {
+                break;
+            }
+        }
+    }
+
+    std::optional<QString> quoted()
+    {
+        if (!consume(u'"'))
+            return std::nullopt;
+        QString out;
+        while (!atEnd()) {
+            const QChar c = s_[i_++];
+            if (c == u'"')
+                return out;
+            if (c != u'\\') {
+                out.append(c);
+                continue;
+            }
+            if (atEnd())
+                return std::nullopt;
+            const QChar e = s_[i_++];
+            switch (e.unicode()) {
+            case u'n': out.append(u'\n'); break;
+            case u't': out.append(u'\t'); break;
+            case u'r': out.append(u'\r'); break;
+            case u'0': out.append(QChar(0)); break;
+            case u'U':
+            case u'u': {
+                bool ok = false;
+                const uint code = s_.mid(i_, 4).toUInt(&ok, 16);
+                if (!ok || s_.mid(i_, 4).size() != 4)
+                    return std::nullopt;
+                i_ += 4;
+                out.append(QChar(static_cast<char16_t>(code)));
+                break;
+            }
+            default: out.append(e); break;
+            }
+        }
+        return std::nullopt;
+    }
+
+    const QString &s_;
+    qsizetype i_ = 0;
+};
+
+QReadWriteLock overrideLock;
+std::optional<QString> overrideIdentifier;
+
+} // namespace
+
+QHash<QString, QString> parseStringsTable(const QString &text)
+{
+    return StringsParser(text).parse();
+}
+
+LocalizedBundle::LocalizedBundle(QString root, QString table) : root_(std::move(root)), table_(std::move(table)) {}
+
+std::optional<QString> LocalizedBundle::languageCode(const std::optional<QString> &overrideLocaleIdentifier)
+{
+    if (!overrideLocaleIdentifier)
+        return std::nullopt;
+    const QString lower = overrideLocaleIdentifier->toLower();
+    if (lower.startsWith(u"en"))
+        return QStringLiteral("en");
+    if (lower.startsWith(u"ja"))
+        return QStringLiteral("ja");
+    return std::nullopt;
+}
+
+QLocale LocalizedBundle::locale(const std::optional<QString> &overrideLocaleIdentifier)
+{
+    return overrideLocaleIdentifier ? QLocale(*overrideLocaleIdentifier) : QLocale::system();
+}
+
+bool LocalizedBundle::hasLanguage(const QString &language) const
+{
+    return QFile::exists(root_ + u'/' + language + QStringLiteral(".lproj/") + table_ + QStringLiteral(".strings"));
+}
+
+QString LocalizedBundle::systemLanguage() const
+{
+    for (const QString &ui : QLocale::system().uiLanguages()) {
+        const QString language = ui.section(u'-', 0, 0).section(u'_', 0, 0).toLower();
+        if (hasLanguage(language))
+            return language;
+    }
+    return QStringLiteral("en");
+}
+
+QString LocalizedBundle::text(const QString &key, const std::optional<QString> &overrideLocaleIdentifier) const
+{
+    const auto code = languageCode(overrideLocaleIdentifier);
+    const QString language = code && hasLanguage(*code) ? *code : systemLanguage();
+    return table(language).value(key, key);
+}
+
+QHash<QString, QString> LocalizedBundle::table(const QString &language) const
+{
+    QMutexLocker locker(&mutex_);
+    auto it = tables_.find(language);
+    if (it == tables_.end()) {
+        QHash<QString, QString> entries;
+        QFile file(root_ + u'/' + language + QStringLiteral(".lproj/") + table_ + QStringLiteral(".strings"));
+        if (file.open(QIODevice::ReadOnly))
+            entries = parseStringsTable(QString::fromUtf8(file.readAll()));
+        it = tables_.insert(language, entries);
+    }
+    return it.value();
+}
+
+void L10n::configure(std::optional<QString> identifier)
+{
+    QWriteLocker locker(&overrideLock);
+    overrideIdentifier = std::move(identifier);
+}
+
+std::optional<QString> L10n::overrideLocaleIdentifier()
+{
+    QReadLocker locker(&overrideLock);
+    return overrideIdentifier;
+}
+
+const LocalizedBundle &L10n::bundle()
+{
+    static const LocalizedBundle core(BundleInfo::resourceRoot);
+    return core;
+}
+
+QString L10n::text(const QString &key)
+{
+    return bundle().text(key, overrideLocaleIdentifier());
+}
+
+QLocale L10n::locale()
+{
+    return LocalizedBundle::locale(overrideLocaleIdentifier());
+}
+
+QString L10n::fill(const QString &pattern, const QStringList &arguments)
+{
+    QString out;
+    out.reserve(pattern.size());
+    for (qsizetype i = 0; i < pattern.size(); ++i) {
+        const QChar c = pattern[i];
+        if (c == u'%' && i + 1 < pattern.size() && pattern[i + 1].isDigit()) {
+            // "%1".."%99": the longest number that names an argument.
+            qsizetype j = i + 1;
+            int number = 0;
+            int best = 0;
+            qsizetype bestEnd = i + 1;
+            while (j < pattern.size() && pattern[j].isDigit() && j - i <= 2) {
+                number = number * 10 + pattern[j].digitValue();
+                ++j;
+                if (number >= 1 && number <= arguments.size()) {
+                    best = number;
+                    bestEnd = j;
+                }
+            }
+            if (best > 0) {
+                out.append(arguments[best - 1]);
+                i = bestEnd - 1;
+                continue;
+            }
+        }
+        out.append(c);
+    }
+    return out;
+}
+
+} // namespace kestrivane

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QHash>
+#include <QLocale>
+#include <QMutex>
+#include <QString>
+
+#include <concepts>
+#include <optional>
+
+namespace kestrivane {
+
+// Parses the text of a ".strings" table: `"key" = "value";` lines, with /* */ and // comments
+// and the escapes \" \\ \n \t \r \0 and \Uxxxx. Malformed input yields the entries before the fault.
+QHash<QString, QString> parseStringsTable(const QString &text);
+
+// A folder of "<language>.lproj/<table>.strings" string tables (compiled in under ":/bundle").
+// Shared by the core's and the application's lookups.
+class LocalizedBundle {
+public:
+    explicit LocalizedBundle(QString root, QString table = QStringLiteral("Localizable"));
+
+    // "en" or "ja" for an override identifier whose lower-cased text starts with it, else none.
+    static std::optional<QString> languageCode(const std::optional<QString> &overrideLocaleIdentifier);
+    // The locale of the whole override identifier, or the system locale.
+    static QLocale locale(const std::optional<QString> &overrideLocaleIdentifier);
+
+    // The text of `key` in the override's language table when that table exists, else in the
+    // system's preferred language among the tables (English when none matches); the key itself
+    // when the chosen table lacks it.
+    QString text(const QString &key, const std::optional<QString> &overrideLocaleIdentifier) const;
+
+    bool hasLanguage(const QString &language) const;
+    // The preferred language of the system among the tables here.
+    QString systemLanguage() const;
+
+private:
+    QHash<QString, QString> table(const QString &language) const;
+
+    QString root_;
+    QString table_;
+    mutable QMutex mutex_;
+    mutable QHash<QString, QHash<QString, QString>> tables_;
+};
+
+template<typename T>
+concept FormatArgument = std::convertible_to<T, QString> || std::is_arithmetic_v<std::remove_cvref_t<T>>;
+
+// Renders a format argument as text in `locale` (numbers localised; texts unchanged).
+template<FormatArgument T>
+QString formatArgument(const QLocale &locale, const T &value)
+{
+    if constexpr (std::convertible_to<T, QString>)
+        return QString(value);
+    else
+        return locale.toString(value);
+}
+
+// The core's localisation lookup. Keys are lower snake case; a missing key shows as itself.
+// Format texts use "%1", "%2", ... and are filled in one pass, so a translated text can neither
+// crash nor read past its arguments.
+class L10n {
+public:
+    static void configure(std::optional<QString> overrideLocaleIdentifier);
+    static std::optional<QString> overrideLocaleIdentifier();
+
+    static QString text(const QString &key);
+
+    template<FormatArgument... Args>
+    static QString format(const QString &key, const Args &...args)
+    {
+        const QLocale loc = locale();
+        return fill(text(key), {formatArgument(loc, args)...});
+    }
+
+    static QLocale locale();
+    static const LocalizedBundle &bundle();
+
+    // Fills "%1".."%n" of `pattern` from `arguments` in one pass; other placeholders stay as they are.
+    static QString fill(const QString &pattern, const QStringList &arguments);
+};
+
+} // namespace kestrivane
