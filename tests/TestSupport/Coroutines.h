@@ -79,3 +79,6 @@ inline void spin(std::chrono::milliseconds duration)
 }
 
 } // namespace kestrivane::test
+
+// Note for tests: a coroutine lambda's captures live in the closure object, so keep the closure
+// alive while the coroutine runs (name it: `auto body = [&]() -> QCoro::Task<> {...}; auto t = body();`).
