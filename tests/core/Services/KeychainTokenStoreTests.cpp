@@ -84,8 +84,8 @@ TEST(OAuthTokenTest, JsonRoundTripsAndLeavesOutAnAbsentRefreshToken)
 TEST(OAuthTokenTest, MalformedJsonIsADecodingError)
 {
     for (const char *json : {R"({"accessToken":"a","expiresAt":"2024-01-01T00:00:00Z"})", R"({"expiresAt":1})",
-                                  R"({"accessToken":7,"expiresAt":1})", R"({"accessToken":"a","refreshToken":2,"expiresAt":1})",
-                                  R"(["accessToken"])", "{\"accessToken\":", ""}) {
+                             R"({"accessToken":7,"expiresAt":1})", R"({"accessToken":"a","refreshToken":2,"expiresAt":1})",
+                             R"(["accessToken"])", "{\"accessToken\":", ""}) {
         EXPECT_THROW(OAuthToken::fromJson(json), DecodingError) << json;
     }
 }
