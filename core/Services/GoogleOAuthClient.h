@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Services/AccessTokenProvider.h"
 #include "Services/GoogleEndpoints.h"
 #include "Services/KeychainTokenStore.h"
 #include "Support/Clock.h"
@@ -63,7 +64,7 @@ struct GoogleOAuthConfiguration {
 //
 // Starting an authorisation supersedes one still waiting for its redirect in this process (any
 // client): the earlier one ends with CancellationError, which callers treat as a quiet end.
-class GoogleOAuthClient : public QObject {
+class GoogleOAuthClient : public QObject, public AccessTokenProvider {
     Q_OBJECT
 
 public:
@@ -116,7 +117,7 @@ public:
     // Runs the browser flow and yields the new token without storing it.
     QCoro::Task<OAuthToken> authorize(OpenURL openURL);
     // An access token valid for one request, refreshed (and stored) when 60 s or less are left.
-    QCoro::Task<QString> accessToken();
+    QCoro::Task<QString> accessToken() override;
 
     // How long authorize() waits for the browser's redirect.
     std::chrono::milliseconds redirectTimeout() const { return redirectTimeout_; }

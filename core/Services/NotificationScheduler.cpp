@@ -171,10 +171,7 @@ QCoro::Task<void> UserNotificationScheduler::schedule(ScheduledNotification noti
 
     // Queue first, so a withdrawal that arrives while the service is being asked still wins.
     const quint64 generation = nextGeneration_++;
-    Pending &entry = pending_[identifier];
-    entry.notification = std::move(notification);
-    entry.trigger = trigger;
-    entry.generation = generation;
+    Pending &entry = pending_.insert_or_assign(identifier, Pending{std::move(notification), trigger, generation, nullptr}).first->second;
     if (trigger.kind == NotificationTrigger::Kind::Interval) {
         entry.wait = std::make_unique<CancellableWait>();
         runInterval(entry.wait.get(), trigger.interval, identifier, generation);

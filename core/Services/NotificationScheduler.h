@@ -24,6 +24,15 @@ namespace kestrivane {
 
 // One system notification to schedule.
 struct ScheduledNotification {
+    // Memberwise. A constructor, not aggregate initialisation: GCC 12 destroys an aggregate
+    // temporary built inside a co_await expression twice, which frees the link under the request.
+    ScheduledNotification(QString identifier, QString eventID, QString title, QString body, QDateTime fireDate,
+                          std::optional<QUrl> meetURL)
+        : identifier(std::move(identifier)), eventID(std::move(eventID)), title(std::move(title)), body(std::move(body)),
+          fireDate(std::move(fireDate)), meetURL(std::move(meetURL))
+    {
+    }
+
     // A later request with the same identifier replaces a pending one; withdrawal goes by it.
     QString identifier;
     // The meeting the notification belongs to; carried for the caller only.

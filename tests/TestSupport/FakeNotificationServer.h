@@ -13,7 +13,8 @@ namespace kestrivane::test {
 // A desktop notification server of the test suite: owns org.freedesktop.Notifications on the
 // session bus (or on the bus at a given address) through a connection of its own, records every
 // Notify and can emit ActionInvoked and NotificationClosed. Lives on the test's thread; clients in
-// the same process must call it asynchronously.
+// the same process must call it asynchronously. Only one can own the name on a bus: tests that may
+// run in parallel processes give each server a PrivateBus.
 class FakeNotificationServer : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")

@@ -4,6 +4,7 @@
 #include "TestSupport/Coroutines.h"
 #include "TestSupport/FakeNotificationServer.h"
 #include "TestSupport/PrivateBus.h"
+#include "TestSupport/RecordingNotificationScheduler.h"
 #include "TestSupport/TestEnvironment.h"
 
 #include <QFile>
@@ -50,23 +51,28 @@ TEST(NotificationTriggerTest, ExtremeInstantsNeitherOverflowNorWrap)
     EXPECT_EQ(triggerFor(before1970, before1970.addSecs(-3600)), Trigger::at(QDateTime::fromMSecsSinceEpoch(-2'000, Qt::UTC)));
 }
 
+// Each test runs its own bus, so test processes running in parallel never compete for the
+// service name, and no installed notification daemon can be activated behind the test's back.
 class UserNotificationSchedulerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        KV_REQUIRE(sessionBusProblem());
-        startOn(QDBusConnection::sessionBus());
-    }
-
-    // Builds the server and the scheduler on `connection`'s bus (the server on a connection of its own).
-    void startOn(QDBusConnection connection, const QString &busAddress = {})
-    {
-        scheduler.reset();
-        server = std::make_unique<FakeNotificationServer>(busAddress);
+        bus = std::make_unique<PrivateBus>();
+        KV_REQUIRE(bus->problem());
+        const QDBusConnection connection = bus->connect();
+        ASSERT_TRUE(connection.isConnected()) << connection.lastError().message().toStdString();
+        server = std::make_unique<FakeNotificationServer>(bus->address());
         const QString problem = server->start();
         ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
         scheduler = std::make_unique<UserNotificationScheduler>(
             [this] { return now(); }, connection, [this](const QUrl &url) { opened.append(url); });
+    }
+
+    void TearDown() override
+    {
+        scheduler.reset();
+        server.reset();
+        bus.reset();
     }
 
     QDateTime now() const { return QDateTime::currentDateTimeUtc().addMSecs(clockOffsetMs); }
@@ -94,6 +100,7 @@ protected:
 
     qint64 clockOffsetMs = 0;
     QList<QUrl> opened;
+    std::unique_ptr<PrivateBus> bus;
     std::unique_ptr<FakeNotificationServer> server;
     std::unique_ptr<UserNotificationScheduler> scheduler;
 };
@@ -133,6 +140,20 @@ TEST_F(UserNotificationSchedulerTest, RequestOneSecondAwayArrivesOnceAndItsClick
     server->invokeAction(withLink.id, QStringLiteral("default"));
     spin(200ms);
     EXPECT_EQ(opened, QList<QUrl>({link}));
+}
+
+TEST_F(UserNotificationSchedulerTest, RequestBuiltInsideTheAwaitKeepsItsLinkUntilDelivery)
+{
+    // The argument is a temporary of the await expression and is gone long before delivery.
+    runTask([](UserNotificationScheduler &scheduler, QDateTime fireDate) -> QCoro::Task<void> {
+        co_await scheduler.schedule({QStringLiteral("meet-t"), QStringLiteral("t"), QStringLiteral("Standup"), QStringLiteral("Now"),
+                                     fireDate, QUrl(QStringLiteral("https://meet.example.com/standup"))});
+    }(*scheduler, now().addMSecs(1000)));
+    ASSERT_TRUE(waitForNotifications(1));
+    ASSERT_EQ(server->notifications().at(0).actions.value(0), QStringLiteral("default"));
+    server->invokeAction(server->notifications().at(0).id, QStringLiteral("default"));
+    ASSERT_TRUE(waitUntil([&] { return !opened.isEmpty(); }));
+    EXPECT_EQ(opened.value(0), QUrl(QStringLiteral("https://meet.example.com/standup")));
 }
 
 TEST_F(UserNotificationSchedulerTest, WithdrawnAndReplacedRequestsNeverArrive)
@@ -228,11 +249,6 @@ TEST_F(UserNotificationSchedulerTest, AuthorizationAndScheduleFailuresAreReporte
 
 TEST_F(UserNotificationSchedulerTest, NoServerOnTheBusGivesFalseAndScheduleFailsClearly)
 {
-    PrivateBus bus;
-    KV_REQUIRE(bus.problem());
-    const QDBusConnection connection = bus.connect();
-    ASSERT_TRUE(connection.isConnected()) << connection.lastError().message().toStdString();
-    startOn(connection, bus.address());
     EXPECT_TRUE(runTask(scheduler->requestAuthorization()));
 
     server->stop(); // the service vanishes
@@ -246,8 +262,6 @@ TEST_F(UserNotificationSchedulerTest, NoServerOnTheBusGivesFalseAndScheduleFails
         EXPECT_GT(e.localizedDescription().size(), prefix.size()) << "the bus's message is missing";
     }
     EXPECT_TRUE(scheduler->pendingIdentifiers().isEmpty());
-    scheduler.reset();
-    server.reset();
 }
 
 TEST_F(UserNotificationSchedulerTest, DestroyingTheSchedulerEndsItsPendingRequests)
@@ -258,6 +272,26 @@ TEST_F(UserNotificationSchedulerTest, DestroyingTheSchedulerEndsItsPendingReques
     scheduler.reset();
     spin(1500ms);
     EXPECT_TRUE(server->notifications().isEmpty());
+}
+
+TEST(RecordingNotificationSchedulerTest, KeepsThePendingTableAndFailsWhenTold)
+{
+    RecordingNotificationScheduler recorder;
+    const QDateTime at = utc("2024-05-06T12:00:00.000Z");
+    for (const char *id : {"meet-a", "Meet-b", "meet-a"})
+        runTask(recorder.schedule({QString::fromLatin1(id), {}, {}, {}, at, std::nullopt}));
+    runTask(recorder.cancelPendingMeetNotifications());
+    EXPECT_EQ(recorder.pending.keys(), QStringList({"Meet-b"}));
+
+    recorder.scheduleError = QStringLiteral("refused");
+    recorder.scheduleSuccessesBeforeError = 4;
+    runTask(recorder.schedule({QStringLiteral("meet-c"), {}, {}, {}, at, std::nullopt}));
+    EXPECT_THROW(runTask(recorder.schedule({QStringLiteral("meet-d"), {}, {}, {}, at, std::nullopt})), NotificationError);
+    recorder.authorized = false;
+    EXPECT_FALSE(runTask(recorder.requestAuthorization()));
+    EXPECT_EQ(recorder.calls, QStringList({"schedule meet-a", "schedule Meet-b", "schedule meet-a", "cancelMeet", "schedule meet-c",
+                                           "schedule meet-d", "requestAuthorization"}));
+    EXPECT_EQ(recorder.pending.keys(), QStringList({"Meet-b", "meet-c"}));
 }
 
 TEST(OpenInBrowserTest, PassesOnlyWebLinksAsOneArgument)
