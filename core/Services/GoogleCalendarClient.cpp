@@ -1,14 +1,10 @@
 #include "Services/GoogleCalendarClient.h"
 
-#include "Services/NetworkError.h"
-#include "Services/SharedNetworkAccess.h"
+#include "Support/HTTP.h"
 #include "Support/Localization.h"
 
-#include <QCoroNetworkReply>
 #include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QStringDecoder>
 #include <QUrlQuery>
 
 namespace kestrivane {
@@ -16,27 +12,6 @@ namespace kestrivane {
 using namespace calendarwire;
 
 namespace {
-
-struct DeleteLater {
-    void operator()(QObject *object) const { object->deleteLater(); }
-};
-
-// Transport-level failures (connection, time-out, proxy) as opposed to the error codes Qt derives
-// from an HTTP status, which come with a status of their own.
-bool isTransportFailure(QNetworkReply::NetworkError error)
-{
-    return error > QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
-}
-
-// The body as text when it is valid UTF-8 throughout.
-std::optional<QString> strictUtf8(const QByteArray &body)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    QString text = decoder.decode(body);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
-}
 
 std::optional<QUrl> parsedURL(const std::optional<QString> &text)
 {
@@ -64,7 +39,7 @@ QString GoogleCalendarClient::CalendarError::localizedDescription() const
 GoogleCalendarClient::GoogleCalendarClient(std::shared_ptr<AccessTokenProvider> tokens,
                                            QNetworkAccessManager *network, GoogleEndpoints endpoints)
     : tokens_(std::move(tokens))
-    , network_(network ? network : sharedNetworkAccessManager())
+    , network_(network ? network : &sharedNetworkAccessManager())
     , endpoints_(std::move(endpoints))
 {
 }
@@ -76,24 +51,13 @@ QCoro::Task<QByteArray> GoogleCalendarClient::get(QUrl url)
     QNetworkRequest request(url);
     request.setTransferTimeout(static_cast<int>(transferTimeout.count()));
     request.setRawHeader(QByteArrayLiteral("Authorization"), QByteArrayLiteral("Bearer ") + token.toUtf8());
-    const std::unique_ptr<QNetworkReply, DeleteLater> reply(network_->get(request));
-    co_await reply.get();
+    const HTTPResponse response = co_await sendHTTPRequest(*network_, request, QByteArrayLiteral("GET"));
 
-    if (isTransportFailure(reply->error()))
-        throw NetworkError::fromReply(*reply);
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (!status.isValid()) {
-        if (reply->error() != QNetworkReply::NoError)
-            throw NetworkError::fromReply(*reply);
+    if (!response.statusCode)
         throw CalendarError::requestFailed(L10n::text(QStringLiteral("error_no_http_response")));
-    }
-    const int code = status.toInt();
-    const QByteArray body = reply->readAll();
-    if (code >= 200 && code <= 299)
-        co_return body;
-    if (const auto text = strictUtf8(body))
-        throw CalendarError::requestFailed(*text);
-    throw CalendarError::requestFailed(QStringLiteral("HTTP %1").arg(code));
+    if (!response.isSuccess())
+        throw CalendarError::requestFailed(response.errorMessage());
+    co_return response.body;
 }
 
 QCoro::Task<QList<CalendarInfo>> GoogleCalendarClient::fetchCalendars()

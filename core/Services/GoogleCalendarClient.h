@@ -6,6 +6,7 @@
 #include "Services/CalendarWireFormat.h"
 #include "Services/GoogleEndpoints.h"
 #include "Support/Error.h"
+#include "Support/HTTP.h"
 
 #include <QByteArray>
 #include <QCoro/QCoroTask>
@@ -26,8 +27,8 @@ namespace kestrivane {
 // some of its calendars in a window, and its profile. Every request asks `tokens` for a bearer
 // token first. Keeps nothing between calls; no paging, retrying or caching.
 //
-// Errors: the token provider's errors unchanged; NetworkError for transport failures (including
-// the 60 s transfer time-out); CalendarError for HTTP statuses outside 2xx and unreadable event
+// Errors: the token provider's errors unchanged; TransportError (Support/HTTP.h) for transport
+// failures, the 60 s transfer time-out included; CalendarError for HTTP statuses outside 2xx and unreadable event
 // dates; DecodingError for 2xx bodies that do not have the documented shape. Any error ends the
 // whole operation without a partial result.
 class GoogleCalendarClient final : public CalendarClient {
@@ -51,10 +52,9 @@ public:
         QString text_;
     };
 
-    static constexpr std::chrono::milliseconds transferTimeout{60'000};
+    static constexpr std::chrono::milliseconds transferTimeout = httpTransferTimeout;
 
-    // `network` defaults to the shared manager (Services/SharedNetworkAccess.h) and must outlive
-    // the client's requests.
+    // `network` defaults to the shared manager (Support/HTTP.h) and must outlive the client's requests.
     explicit GoogleCalendarClient(std::shared_ptr<AccessTokenProvider> tokens,
                                   QNetworkAccessManager *network = nullptr,
                                   GoogleEndpoints endpoints = GoogleEndpoints::google());

@@ -356,7 +356,7 @@ DecodingError decodingError(const Location &where, const QString &problem)
 {
     const QString place = where.text();
     const QString detail = place.isEmpty() ? problem : u'"' + place + QStringLiteral("\": ") + problem;
-    return DecodingError(L10n::format(QStringLiteral("error_json_unreadable"), detail));
+    return DecodingError(L10n::format(QStringLiteral("error_response_unreadable"), detail));
 }
 
 Document::Document(QByteArray data) : data_(std::move(data))

@@ -142,7 +142,8 @@ private:
     const Location &location_;
 };
 
-// The DecodingError for a fault at `where` ("<place>: <problem>", or the problem alone at the top).
+// The DecodingError for a fault at `where`: "The server's answer could not be read: " and
+// "<place>: <problem>", or the problem alone at the top.
 DecodingError decodingError(const Location &where, const QString &problem);
 
 // Reads `data` as a JSON document whose top level is an object and hands its reader to `read`.

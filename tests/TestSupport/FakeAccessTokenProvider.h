@@ -16,7 +16,8 @@ public:
         ++calls;
         if (failure)
             std::rethrow_exception(failure);
-        co_return token;
+        // A copy: QCoro's Task moves from an lvalue given to co_return, which would empty `token`.
+        co_return QString(token);
     }
 
     QString token;

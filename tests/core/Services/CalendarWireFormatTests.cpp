@@ -93,15 +93,15 @@ TEST_F(WireFormatTest, CalendarListFailsAsAWholeOnAnyFault)
 TEST_F(WireFormatTest, DecodingErrorsNameThePlaceAndTheFault)
 {
     EXPECT_EQ(decodingFailure<CalendarListResponse>(R"({"items": [{"id": "a", "summary": "A"}, {"id": "b"}]})"),
-              "The data could not be read: \"items[1].summary\": required key is missing");
+              "The server's answer could not be read: \"items[1].summary\": required key is missing");
     EXPECT_EQ(decodingFailure<CalendarListResponse>(R"({"items": [{"id": "a", "summary": "A", "primary": "true"}]})"),
-              "The data could not be read: \"items[0].primary\": expected a boolean, found a string");
+              "The server's answer could not be read: \"items[0].primary\": expected a boolean, found a string");
     EXPECT_EQ(decodingFailure<EventsResponse>(R"({"items": [{"id": "e", "start": {}, "end": null}]})"),
-              "The data could not be read: \"items[0].end\": required value is null");
+              "The server's answer could not be read: \"items[0].end\": required value is null");
     EXPECT_EQ(decodingFailure<EventsResponse>(
                   R"({"items": [{"id": "e", "start": {}, "end": {}, "conferenceData": {"entryPoints": [{"uri": 5}]}}]})"),
-              "The data could not be read: \"items[0].conferenceData.entryPoints[0].uri\": expected a string, found a number");
-    EXPECT_EQ(decodingFailure<EventsResponse>(R"([1])"), "The data could not be read: expected a JSON object at the top level");
+              "The server's answer could not be read: \"items[0].conferenceData.entryPoints[0].uri\": expected a string, found a number");
+    EXPECT_EQ(decodingFailure<EventsResponse>(R"([1])"), "The server's answer could not be read: expected a JSON object at the top level");
 }
 
 TEST_F(WireFormatTest, EventsPageReadsEveryField)

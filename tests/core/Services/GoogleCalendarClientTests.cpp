@@ -1,11 +1,11 @@
 #include "Services/GoogleCalendarClient.h"
-#include "Services/NetworkError.h"
 #include "Support/Error.h"
+#include "Support/HTTP.h"
 #include "Support/Localization.h"
 
 #include "TestSupport/Coroutines.h"
 #include "TestSupport/FakeAccessTokenProvider.h"
-#include "TestSupport/FakeCalendarServer.h"
+#include "TestSupport/FakeGoogleServer.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
@@ -44,7 +44,7 @@ protected:
     void SetUp() override
     {
         L10n::configure(QStringLiteral("en"));
-        ASSERT_TRUE(server.listen());
+        google.acceptedToken = tokens->token;
     }
     void TearDown() override { L10n::configure(std::nullopt); }
 
@@ -66,12 +66,14 @@ protected:
         throw std::runtime_error("no error");
     }
 
-    static QByteArray eventsPath(const QByteArray &encodedCalendarID)
+    // The request target up to its query, still encoded.
+    static QByteArray encodedPath(const RecordedRequest &request)
     {
-        return "/calendar/v3/calendars/" + encodedCalendarID + "/events";
+        return request.target.left(request.target.indexOf('?') < 0 ? request.target.size() : request.target.indexOf('?'));
     }
 
-    FakeCalendarServer server;
+    FakeGoogleServer server;
+    FakeGoogleCalendar google{server};
     RecordingNetworkAccessManager network;
     std::shared_ptr<FakeAccessTokenProvider> tokens = std::make_shared<FakeAccessTokenProvider>();
 };
@@ -80,7 +82,7 @@ protected:
 
 TEST_F(GoogleCalendarClientTest, FetchCalendarsKeepsTheCalendarsThatCount)
 {
-    server.routeGet("/calendar/v3/users/me/calendarList", StubResponse::json(R"({"items": [
+    google.calendarList = FakeResponse::json(200, R"({"items": [
         {"id": "ann@example.com", "summary": "Ann", "primary": true, "accessRole": "owner"},
         {"id": "hidden", "summary": "Hidden", "selected": false},
         {"id": "shown", "summary": "Shown", "selected": true, "primary": false},
@@ -92,7 +94,7 @@ TEST_F(GoogleCalendarClientTest, FetchCalendarsKeepsTheCalendarsThatCount)
         {"id": "renamed-off", "summary": "Plain", "summaryOverride": "My holiday list"},
         {"id": "blank", "summary": "Blank", "summaryOverride": ""},
         {"id": "own", "summary": "Original", "summaryOverride": "Mine"}
-    ]})"));
+    ]})");
 
     auto c = client();
     const QList<CalendarInfo> calendars = runTask(c.fetchCalendars());
@@ -106,18 +108,18 @@ TEST_F(GoogleCalendarClientTest, FetchCalendarsKeepsTheCalendarsThatCount)
     };
     EXPECT_EQ(calendars, expected);
 
-    ASSERT_EQ(server.requests().size(), 1);
-    const RecordedRequest &request = server.requests()[0];
+    ASSERT_EQ(server.requests.size(), 1);
+    const RecordedRequest &request = server.requests[0];
     EXPECT_EQ(request.method, "GET");
     EXPECT_EQ(request.target, "/calendar/v3/users/me/calendarList");
-    EXPECT_EQ(request.headerValues("Authorization"), QList<QByteArray>{"Bearer test-access-token"});
+    EXPECT_EQ(request.header("Authorization"), "Bearer test-access-token");
     EXPECT_TRUE(request.body.isEmpty());
     EXPECT_EQ(tokens->calls, 1);
 }
 
 TEST_F(GoogleCalendarClientTest, RequestsCarryOnlyTheBearerHeaderAndTheTransferTimeout)
 {
-    server.routeGet("/oauth2/v2/userinfo", StubResponse::json(R"({"email": "a@b.c"})"));
+    google.profile = FakeResponse::json(200, R"({"email": "a@b.c"})");
     auto c = client();
     runTask(c.fetchProfile());
 
@@ -133,20 +135,19 @@ TEST_F(GoogleCalendarClientTest, RequestsCarryOnlyTheBearerHeaderAndTheTransferT
 TEST_F(GoogleCalendarClientTest, EventsRequestEncodesTheIdentifierAndSendsTheQueryInOrder)
 {
     const QString holidays = QStringLiteral("en.japanese#holiday@group.v.calendar.google.com");
-    const QByteArray path = eventsPath("en.japanese%23holiday@group.v.calendar.google.com");
-    server.routeGet(path, StubResponse::json(R"({"items": [
-        {"id": "d1", "summary": "Day", "start": {"date": "2026-03-02"}, "end": {"date": "2026-03-03"}}]})"));
+    google.setEvents(holidays, R"({"items": [
+        {"id": "d1", "summary": "Day", "start": {"date": "2026-03-02"}, "end": {"date": "2026-03-03"}}]})");
 
     // The window is given in Tokyo time; the query carries it in UTC with milliseconds.
     const QTimeZone tokyo(QByteArrayLiteral("Asia/Tokyo"));
     auto c = client();
     const auto events = runTask(c.fetchEvents({holidays}, kFrom.toTimeZone(tokyo), kTo.addMSecs(7).toTimeZone(tokyo)));
 
-    ASSERT_EQ(server.requests().size(), 1);
-    EXPECT_EQ(server.requests()[0].target,
-              path + "?singleEvents=true&orderBy=startTime&timeMin=2026-03-02T00:00:00.000Z"
+    ASSERT_EQ(server.requests.size(), 1);
+    EXPECT_EQ(server.requests[0].target,
+              "/calendar/v3/calendars/en.japanese%23holiday@group.v.calendar.google.com/events?singleEvents=true&orderBy=startTime&timeMin=2026-03-02T00:00:00.000Z"
                      "&timeMax=2026-03-09T00:00:00.007Z&conferenceDataVersion=1&maxResults=2500");
-    EXPECT_EQ(server.requests()[0].headerValues("Authorization"), QList<QByteArray>{"Bearer test-access-token"});
+    EXPECT_EQ(server.requests[0].header("Authorization"), "Bearer test-access-token");
     ASSERT_EQ(events.size(), 1);
     EXPECT_EQ(events[0].calendarID, holidays);
     // No summary on the page: the events are named after the identifier, unencoded.
@@ -164,16 +165,16 @@ TEST_F(GoogleCalendarClientTest, IdentifierIsOnePercentEncodedPathSegment)
 
     // What is sent on the wire is exactly that encoding.
     const QString odd = QStringLiteral("team/a b#é");
-    server.routeGet(eventsPath("team%2Fa%20b%23%C3%A9"), StubResponse::json(R"({"summary": "Odd", "items": []})"));
+    google.setEvents(odd, R"({"summary": "Odd", "items": []})");
     auto c = client();
     EXPECT_TRUE(runTask(c.fetchEvents({odd}, kFrom, kTo)).isEmpty());
-    ASSERT_EQ(server.requests().size(), 1);
-    EXPECT_EQ(server.requests()[0].path(), eventsPath("team%2Fa%20b%23%C3%A9"));
+    ASSERT_EQ(server.requests.size(), 1);
+    EXPECT_EQ(encodedPath(server.requests[0]), "/calendar/v3/calendars/team%2Fa%20b%23%C3%A9/events");
 }
 
 TEST_F(GoogleCalendarClientTest, EventsAreMappedInResponseOrder)
 {
-    server.routeGet(eventsPath("team"), StubResponse::json(R"({"summary": "Team", "items": [
+    google.setEvents(QStringLiteral("team"), R"({"summary": "Team", "items": [
         {"id": "gone", "status": "cancelled", "summary": "Cancelled", "hangoutLink": "https://meet.google.com/aaa-bbbb-ccc",
          "start": {"dateTime": "2026-03-02T08:00:00Z"}, "end": {"dateTime": "2026-03-02T09:00:00Z"}},
         {"id": "e1", "status": "confirmed", "summary": "Standup", "location": "Room 4", "description": "Notes",
@@ -191,7 +192,7 @@ TEST_F(GoogleCalendarClientTest, EventsAreMappedInResponseOrder)
         {"id": "e3", "summary": "", "hangoutLink": "not a link",
          "start": {"dateTime": "2026-03-02T10:00:00Z"}, "end": {"dateTime": "2026-03-02T11:00:00Z"},
          "conferenceData": {"entryPoints": [{"uri": "https://zoom.example.com/j/1"}], "conferenceSolution": {"key": {}}}}
-    ]})"));
+    ]})");
 
     auto c = client();
     const QList<CalendarEvent> events = runTask(c.fetchEvents({QStringLiteral("team")}, kFrom, kTo));
@@ -230,19 +231,19 @@ TEST_F(GoogleCalendarClientTest, NoCalendarsMeansNoRequest)
 {
     auto c = client();
     EXPECT_TRUE(runTask(c.fetchEvents({}, kFrom, kTo)).isEmpty());
-    EXPECT_TRUE(server.requests().isEmpty());
+    EXPECT_TRUE(server.requests.isEmpty());
     EXPECT_EQ(tokens->calls, 0);
 }
 
 TEST_F(GoogleCalendarClientTest, EveryRequestAsksForAFreshToken)
 {
     for (const char *id : {"a", "b", "c"})
-        server.routeGet(eventsPath(id), StubResponse::json(R"({"items": [
-            {"id": "x", "start": {"date": "2026-03-02"}, "end": {"date": "2026-03-03"}}]})"));
+        google.setEvents(QString::fromLatin1(id), R"({"items": [
+            {"id": "x", "start": {"date": "2026-03-02"}, "end": {"date": "2026-03-03"}}]})");
     auto c = client();
     const auto events = runTask(c.fetchEvents({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}, kFrom, kTo));
     EXPECT_EQ(events.size(), 3);
-    EXPECT_EQ(server.requests().size(), 3);
+    EXPECT_EQ(server.requests.size(), 3);
     EXPECT_EQ(tokens->calls, 3);
 }
 
@@ -254,17 +255,17 @@ TEST_F(GoogleCalendarClientTest, TokenFailureEndsTheRequestUnchanged)
     tokens->failure = std::make_exception_ptr(TokenRevoked());
     auto c = client();
     EXPECT_EQ(failure<TokenRevoked>(c.fetchCalendars()).localizedDescription(), "revoked");
-    EXPECT_TRUE(server.requests().isEmpty());
+    EXPECT_TRUE(server.requests.isEmpty());
 }
 
 TEST_F(GoogleCalendarClientTest, HttpErrorsCarryTheBodyText)
 {
     const QByteArray unauthorized = R"({"error": {"code": 401, "message": "Invalid Credentials", "status": "UNAUTHENTICATED"}})";
-    server.routeGet("/calendar/v3/users/me/calendarList", StubResponse::json(unauthorized, 401));
-    server.routeGet("/oauth2/v2/userinfo", StubResponse::json({}, 500));
-    server.routeGet(eventsPath("bad-bytes"), StubResponse::json("caf\xc3 \xff\xfe", 503));
-    server.routeGet(eventsPath("cut-short"), StubResponse::json("Server \xe6\x97", 500));
-    server.routeGet(eventsPath("japanese"), StubResponse::json("メンテナンス中", 503));
+    google.calendarList = FakeResponse::json(401, unauthorized);
+    google.profile = FakeResponse::json(500, {});
+    google.setEvents(QStringLiteral("bad-bytes"), FakeResponse::json(503, "caf\xc3 \xff\xfe"));
+    google.setEvents(QStringLiteral("cut-short"), FakeResponse::json(500, "Server \xe6\x97"));
+    google.setEvents(QStringLiteral("japanese"), FakeResponse::json(503, "メンテナンス中"));
     auto c = client();
 
     const CalendarError denied = failure<CalendarError>(c.fetchCalendars());
@@ -283,14 +284,14 @@ TEST_F(GoogleCalendarClientTest, HttpErrorsCarryTheBodyText)
 
 TEST_F(GoogleCalendarClientTest, UnreadableSuccessBodiesFailWithADecodingError)
 {
-    server.routeGet(eventsPath("no-items"), StubResponse::json(R"({"summary": "Team"})"));
-    server.routeGet(eventsPath("not-json"), StubResponse::json("<html>Service</html>"));
-    server.routeGet(eventsPath("bad-date"), StubResponse::json(R"({"items": [
-        {"id": "x", "start": {"dateTime": "2026-03-02T09:00:00"}, "end": {"date": "2026-03-03"}}]})"));
+    google.setEvents(QStringLiteral("no-items"), R"({"summary": "Team"})");
+    google.setEvents(QStringLiteral("not-json"), "<html>Service</html>");
+    google.setEvents(QStringLiteral("bad-date"), R"({"items": [
+        {"id": "x", "start": {"dateTime": "2026-03-02T09:00:00"}, "end": {"date": "2026-03-03"}}]})");
     auto c = client();
 
     const DecodingError missing = failure<DecodingError>(c.fetchEvents({QStringLiteral("no-items")}, kFrom, kTo));
-    EXPECT_EQ(missing.localizedDescription(), "The data could not be read: \"items\": required key is missing");
+    EXPECT_EQ(missing.localizedDescription(), "The server's answer could not be read: \"items\": required key is missing");
     failure<DecodingError>(c.fetchEvents({QStringLiteral("not-json")}, kFrom, kTo));
 
     const CalendarError date = failure<CalendarError>(c.fetchEvents({QStringLiteral("bad-date")}, kFrom, kTo));
@@ -298,28 +299,24 @@ TEST_F(GoogleCalendarClientTest, UnreadableSuccessBodiesFailWithADecodingError)
     EXPECT_EQ(date.text(), "2026-03-02T09:00:00");
 }
 
-TEST_F(GoogleCalendarClientTest, TransportFailuresAreNetworkErrors)
+TEST_F(GoogleCalendarClientTest, TransportFailuresAreTransportErrors)
 {
-    server.routeGet("/calendar/v3/users/me/calendarList", StubResponse::dropped());
+    google.calendarList = FakeResponse::drop();
     // A 200 whose body is cut off must not pass as an answer.
-    StubResponse cut = StubResponse::json(R"({"items": [], "padding": "....................................."})");
-    cut.action = StubResponse::Action::dropInBody;
-    server.routeGet("/oauth2/v2/userinfo", cut);
+    google.profile = FakeResponse::dropInBody(200, R"({"email": "a@b.c", "padding": "..............................."})");
     auto c = client();
 
-    const NetworkError dropped = failure<NetworkError>(c.fetchCalendars());
-    EXPECT_FALSE(dropped.isTimeout());
-    EXPECT_TRUE(dropped.localizedDescription().startsWith("The connection to the server failed: "))
+    const TransportError dropped = failure<TransportError>(c.fetchCalendars());
+    EXPECT_TRUE(dropped.localizedDescription().startsWith("The network request failed: "))
         << dropped.localizedDescription().toStdString();
-    failure<NetworkError>(c.fetchProfile());
+    failure<TransportError>(c.fetchProfile());
 
     // Nothing listens on the port any more: connection refused.
-    auto closed = std::make_unique<FakeCalendarServer>();
-    ASSERT_TRUE(closed->listen());
+    auto closed = std::make_unique<FakeGoogleServer>();
     const GoogleEndpoints gone = closed->endpoints();
     closed.reset();
     GoogleCalendarClient refused(tokens, &network, gone);
-    EXPECT_EQ(failure<NetworkError>(refused.fetchCalendars()).code(), QNetworkReply::ConnectionRefusedError);
+    EXPECT_EQ(failure<TransportError>(refused.fetchCalendars()).code(), QNetworkReply::ConnectionRefusedError);
 }
 
 TEST_F(GoogleCalendarClientTest, AFailingCalendarDiscardsTheEventsOfEarlierOnes)
@@ -328,28 +325,28 @@ TEST_F(GoogleCalendarClientTest, AFailingCalendarDiscardsTheEventsOfEarlierOnes)
     // Whichever the set visits first answers; the other fails.
     const QString visitedFirst = *ids.cbegin();
     const QString visitedSecond = visitedFirst == QStringLiteral("first") ? QStringLiteral("second") : QStringLiteral("first");
-    server.routeGet(eventsPath(visitedFirst.toUtf8()), StubResponse::json(R"({"items": [
-        {"id": "x", "start": {"date": "2026-03-02"}, "end": {"date": "2026-03-03"}}]})"));
-    server.routeGet(eventsPath(visitedSecond.toUtf8()), StubResponse::json(R"({"error": "backend"})", 500));
+    google.setEvents(visitedFirst, R"({"items": [
+        {"id": "x", "start": {"date": "2026-03-02"}, "end": {"date": "2026-03-03"}}]})");
+    google.setEvents(visitedSecond, FakeResponse::json(500, R"({"error": "backend"})"));
 
     auto c = client();
     EXPECT_EQ(failure<CalendarError>(c.fetchEvents(ids, kFrom, kTo)).text(), R"({"error": "backend"})");
-    ASSERT_EQ(server.requests().size(), 2);
-    EXPECT_EQ(server.requests()[0].path(), eventsPath(visitedFirst.toUtf8()));
+    ASSERT_EQ(server.requests.size(), 2);
+    EXPECT_EQ(server.requests[0].path, FakeGoogleCalendar::eventsPath(visitedFirst));
 }
 
 TEST_F(GoogleCalendarClientTest, FetchProfileReadsTheUserInfo)
 {
-    server.routeGet("/oauth2/v2/userinfo", StubResponse::json(R"({"id": "1", "email": "Ann@Example.com", "name": "Ann"})"));
+    google.profile = FakeResponse::json(200, R"({"id": "1", "email": "Ann@Example.com", "name": "Ann"})");
     auto c = client();
     EXPECT_EQ(runTask(c.fetchProfile()),
               (GoogleAccountProfile{QStringLiteral("1"), QStringLiteral("Ann@Example.com"), QStringLiteral("Ann")}));
-    EXPECT_EQ(server.requests()[0].target, "/oauth2/v2/userinfo");
+    EXPECT_EQ(server.requests[0].target, "/oauth2/v2/userinfo");
 }
 
 TEST_F(GoogleCalendarClientTest, SharedNetworkManagerIsTheDefault)
 {
-    server.routeGet("/oauth2/v2/userinfo", StubResponse::json(R"({"email": "a@b.c"})"));
+    google.profile = FakeResponse::json(200, R"({"email": "a@b.c"})");
     GoogleCalendarClient c(tokens, nullptr, server.endpoints());
     EXPECT_EQ(runTask(c.fetchProfile()).email, "a@b.c");
     EXPECT_TRUE(network.sent.isEmpty());

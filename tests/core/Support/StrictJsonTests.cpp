@@ -93,6 +93,6 @@ TEST_F(StrictJsonTest, DeepNestingFailsOrPassesWithoutRecursion)
 
 TEST_F(StrictJsonTest, MalformedInputNamesTheOffset)
 {
-    EXPECT_EQ(readS(R"({"s": tru})"), "error: The data could not be read: malformed JSON at offset 6: unexpected character");
-    EXPECT_EQ(readS(R"([])"), "error: The data could not be read: expected a JSON object at the top level");
+    EXPECT_EQ(readS(R"({"s": tru})"), "error: The server's answer could not be read: malformed JSON at offset 6: unexpected character");
+    EXPECT_EQ(readS(R"([])"), "error: The server's answer could not be read: expected a JSON object at the top level");
 }
