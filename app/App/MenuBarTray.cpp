@@ -115,7 +115,7 @@ void MenuBarTray::hidePanel()
 
 QPoint MenuBarTray::panelPosition(const QRect &anchor, const QSize &panelSize, const QRect &screen)
 {
-    int x = anchor.center().x() - panelSize.width() / 2;
+    int x = anchor.x() + anchor.width() / 2 - panelSize.width() / 2;
     int y = anchor.bottom() + 1;
     if (y + panelSize.height() > screen.bottom() + 1 && anchor.top() - panelSize.height() >= screen.top())
         y = anchor.top() - panelSize.height();
