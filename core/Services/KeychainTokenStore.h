@@ -55,16 +55,22 @@ private:
 };
 
 // Keeps one token as JSON in one Secret Service item, addressed by the attributes "service" and
-// "account". Nothing is cached: every call goes to the keyring.
+// "account" under the schema below (kept in the item's "xdg:schema" attribute). New items go to
+// the default collection. Nothing is cached: every call goes to the keyring and blocks until it
+// answers (an unlock prompt included).
 class KeychainTokenStore final : public OAuthTokenStoring {
 public:
+    static inline const QString schemaName = QStringLiteral("app.kestrivane.OAuthToken");
     static inline const QString defaultAccount = QStringLiteral("oauth");
     // The bundle identifier followed by ".google".
     static QString defaultService();
 
     explicit KeychainTokenStore(QString service = defaultService(), QString account = defaultAccount);
 
+    // Throws KeychainError when the keyring fails or the item stays locked, and the
+    // DecodingError of OAuthToken::fromJson when the item holds no token (the item is kept).
     std::optional<OAuthToken> loadToken() override;
+    // Creates the item or replaces its data; there is never more than one.
     void saveToken(const OAuthToken &token) override;
     void deleteToken() override;
 
