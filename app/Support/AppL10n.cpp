@@ -46,4 +46,14 @@ QString AppL10n::formatDate(const QDateTime &instant, DateFormatter::Style dateS
     return DateFormatter(dateStyle, timeStyle, locale()).string(instant);
 }
 
+QString AppL10n::readinessText(const CalendarEvent &event, const QDateTime &instant)
+{
+    switch (event.readiness(instant)) {
+    case MeetReadiness::headsUp: return text(QStringLiteral("meet_heads_up"));
+    case MeetReadiness::preparing: return text(QStringLiteral("meet_preparing"));
+    case MeetReadiness::soon: break;
+    }
+    return text(QStringLiteral("meet_starting_soon"));
+}
+
 } // namespace kestrivane

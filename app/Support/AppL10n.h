@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Models/CalendarModels.h"
 #include "Support/DateFormatting.h"
 #include "Support/Localization.h"
 
@@ -34,6 +35,10 @@ public:
 
     // `instant` in the local time zone, in `locale()`, with the given styles.
     static QString formatDate(const QDateTime &instant, DateFormatter::Style dateStyle, DateFormatter::Style timeStyle);
+
+    // How near the meeting is at `instant`: "meet_heads_up", "meet_preparing" or
+    // "meet_starting_soon".
+    static QString readinessText(const CalendarEvent &event, const QDateTime &instant);
 
     static const LocalizedBundle &bundle();
 };

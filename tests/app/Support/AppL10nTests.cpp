@@ -100,3 +100,22 @@ TEST_F(AppL10nTest, FormatsDatesInTheOverrideLocaleWithIndependentStyles)
     AppL10n::configure(QStringLiteral("ja_JP"));
     EXPECT_EQ(AppL10n::formatDate(instant, DateFormatter::Style::Medium, DateFormatter::Style::Short), "2026/03/02 9:30");
 }
+
+TEST_F(AppL10nTest, ReadinessTextFollowsTheThresholds)
+{
+    AppL10n::configure(QStringLiteral("en"));
+    const QDateTime now = QDateTime::fromSecsSinceEpoch(1800000000, Qt::UTC);
+    CalendarEvent event;
+    event.endDate = now.addSecs(7200);
+    const auto at = [&](qint64 secondsToStart) {
+        event.startDate = now.addSecs(secondsToStart);
+        return AppL10n::readinessText(event, now);
+    };
+    EXPECT_EQ(at(-60), "Starting soon");
+    EXPECT_EQ(at(300), "Starting soon");
+    EXPECT_EQ(at(301), "Get ready");
+    EXPECT_EQ(at(900), "Get ready");
+    EXPECT_EQ(at(901), "Coming up");
+    AppL10n::configure(QStringLiteral("ja"));
+    EXPECT_EQ(at(901), QString::fromUtf8("予定あり"));
+}
