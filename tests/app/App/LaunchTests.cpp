@@ -1,4 +1,5 @@
 #include "App/ApplicationIcon.h"
+#include "App/GoogleStandIn.h"
 #include "App/LaunchLocation.h"
 #include "App/QuitSignals.h"
 #include "App/SingleInstance.h"
@@ -104,4 +105,16 @@ TEST(QuitSignalsTest, TermAndIntArriveAsQuitRequests)
     std::raise(SIGINT);
     EXPECT_TRUE(test::waitUntil([&] { return received.size() == 2; }, 2s));
     EXPECT_EQ(received, (QList<int>{SIGTERM, SIGINT}));
+}
+
+TEST(GoogleStandInTest, OneLoopbackBaseForEveryGoogleHost)
+{
+    EXPECT_FALSE(googleStandInEndpoints({}));
+    EXPECT_FALSE(googleStandInEndpoints({{"KESTRIVANE_GOOGLE_STAND_IN", "file:///tmp/x"}}));
+    EXPECT_FALSE(googleStandInEndpoints({{"KESTRIVANE_GOOGLE_STAND_IN", "not a url"}}));
+    const auto endpoints = googleStandInEndpoints({{"KESTRIVANE_GOOGLE_STAND_IN", " http://127.0.0.1:4711 "}});
+    ASSERT_TRUE(endpoints);
+    EXPECT_EQ(endpoints->tokenURL(), QUrl("http://127.0.0.1:4711/token"));
+    EXPECT_EQ(endpoints->authorizationURL(), QUrl("http://127.0.0.1:4711/o/oauth2/v2/auth"));
+    EXPECT_EQ(endpoints->calendarListURL(), QUrl("http://127.0.0.1:4711/calendar/v3/users/me/calendarList"));
 }
