@@ -1,5 +1,7 @@
 #include "Support/Error.h"
 
+#include "Support/Localization.h"
+
 namespace kestrivane {
 
 const char *Error::what() const noexcept
@@ -8,5 +10,7 @@ const char *Error::what() const noexcept
         what_ = localizedDescription().toUtf8();
     return what_.constData();
 }
+
+CancellationError::CancellationError() : Error(L10n::text(QStringLiteral("error_cancelled"))) {}
 
 } // namespace kestrivane

@@ -27,4 +27,11 @@ public:
     using Error::Error;
 };
 
+// Work that was abandoned before it finished: cancelled by its owner or superseded by newer work.
+// Callers end quietly on it instead of reporting a failure.
+class CancellationError : public Error {
+public:
+    CancellationError();
+};
+
 } // namespace kestrivane
