@@ -3,7 +3,7 @@
 #include "Support/UpdateStatusStore.h"
 #include "Support/Updater.h"
 #include "TestSupport/Coroutines.h"
-#include "TestSupport/MiniHttpServer.h"
+#include "TestSupport/FakeGoogleServer.h"
 #include "TestSupport/TestEnvironment.h"
 
 #include <QPushButton>
@@ -13,7 +13,8 @@
 
 using namespace kestrivane;
 using namespace std::chrono_literals;
-using test::MiniHttpServer;
+using test::FakeGoogleServer;
+using test::FakeResponse;
 
 namespace {
 
@@ -62,21 +63,23 @@ protected:
     UpdateChecker::Options options(const QString &currentVersion)
     {
         UpdateChecker::Options o;
-        o.feedURL = server.url("/appcast.xml");
+        o.feedURL = server.baseURL().resolved(QUrl("/appcast.xml"));
         o.currentVersion = currentVersion;
         o.timeout = 500ms;
         o.maxFeedBytes = 64 * 1024;
         return o;
     }
 
-    void serve(QByteArray body, int status = 200, std::chrono::milliseconds delay = 0ms, bool length = true)
+    // The feed's answer; `hang`: none at all.
+    void serve(QByteArray body, int status = 200, bool hang = false, bool length = true)
     {
-        server.setHandler([=](const MiniHttpServer::Request &) {
-            MiniHttpServer::Response response;
+        server.route("GET", "/appcast.xml", [=](const test::RecordedRequest &) {
+            if (hang)
+                return FakeResponse::hang();
+            FakeResponse response;
             response.status = status;
+            response.headers = {{"Content-Type", "application/rss+xml"}};
             response.body = body;
-            response.contentType = "application/rss+xml";
-            response.delay = delay;
             response.sendContentLength = length;
             return response;
         });
@@ -93,7 +96,7 @@ protected:
         return QStringLiteral("(no failure)");
     }
 
-    MiniHttpServer server{nullptr};
+    FakeGoogleServer server;
 };
 
 } // namespace
@@ -141,9 +144,9 @@ TEST_F(UpdaterTest, CheckerAnswersAgainstTheFeed)
     EXPECT_FALSE(test::runTask(equal.check()));
     UpdateChecker newer(options("2.0"));
     EXPECT_FALSE(test::runTask(newer.check()));
-    ASSERT_EQ(server.requests().size(), 3);
-    EXPECT_EQ(server.requests()[0].method, "GET");
-    EXPECT_EQ(server.requests()[0].target, "/appcast.xml");
+    ASSERT_EQ(server.requests.size(), 3);
+    EXPECT_EQ(server.requests[0].method, "GET");
+    EXPECT_EQ(server.requests[0].target, "/appcast.xml");
 }
 
 TEST_F(UpdaterTest, CheckerFailsClearlyOnBadFeeds)
@@ -158,15 +161,14 @@ TEST_F(UpdaterTest, CheckerFailsClearlyOnBadFeeds)
     huge.insert(huge.indexOf("</channel>"), QByteArray(100 * 1024, ' '));
     serve(huge);
     EXPECT_EQ(failureOf("1.0"), "The update feed is larger than expected.");
-    serve(huge, 200, 0ms, false);
+    serve(huge, 200, false, false);
     EXPECT_EQ(failureOf("1.0"), "The update feed is larger than expected.");
 
-    serve(feed(releases), 200, 3s);
+    serve(feed(releases), 200, true);
     EXPECT_EQ(failureOf("1.0"), "The update server did not answer in time.");
 
-    const quint16 closedPort = server.port();
     UpdateChecker::Options unreachable = options("1.0");
-    unreachable.feedURL.setPort(closedPort == 1 ? 2 : 1);
+    unreachable.feedURL.setPort(server.port() == 1 ? 2 : 1);
     UpdateChecker checker(unreachable);
     EXPECT_THROW(test::runTask(checker.check()), UpdateError);
 }
@@ -203,7 +205,7 @@ TEST_F(UpdaterTest, InteractiveCheckShowsItsResultInTheDialog)
     RecordingDelegate delegate;
     UpdaterController controller(&delegate, options("1.0"));
 
-    serve(feed(releases), 200, 100ms);
+    serve(feed(releases));
     auto check = controller.runCheck(true);
     ASSERT_NE(controller.dialog(), nullptr);
     EXPECT_EQ(controller.dialog()->phase(), UpdateDialog::Phase::Checking);
