@@ -215,7 +215,9 @@ void FakeGoogleServer::answer(QTcpSocket *socket, const FakeResponse &response)
     QByteArray bytes = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status) + "\r\n";
     for (const auto &[name, value] : response.headers)
         bytes += name + ": " + value + "\r\n";
-    bytes += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\nConnection: close\r\n\r\n";
+    if (response.sendContentLength)
+        bytes += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+    bytes += "Connection: close\r\n\r\n";
     bytes += response.kind == FakeResponse::Kind::DropInBody ? response.body.left(response.body.size() / 2) : response.body;
     socket->write(bytes);
     socket->disconnectFromHost();

@@ -45,6 +45,8 @@ struct FakeResponse {
     int status = 200;
     QList<std::pair<QByteArray, QByteArray>> headers;
     QByteArray body;
+    // False: no Content-Length header; the body ends when the connection closes.
+    bool sendContentLength = true;
 
     static FakeResponse json(int status, const QByteArray &body);
     static FakeResponse redirect(const QUrl &location);
