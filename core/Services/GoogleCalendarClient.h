@@ -28,9 +28,9 @@ namespace kestrivane {
 // token first. Keeps nothing between calls; no paging, retrying or caching.
 //
 // Errors: the token provider's errors unchanged; TransportError (Support/HTTP.h) for transport
-// failures, the 60 s transfer time-out included; CalendarError for HTTP statuses outside 2xx and unreadable event
-// dates; DecodingError for 2xx bodies that do not have the documented shape. Any error ends the
-// whole operation without a partial result.
+// failures, the 60 s transfer time-out included; CalendarError for HTTP statuses outside 2xx and
+// unreadable event dates; DecodingError for 2xx bodies that do not have the documented shape. Any
+// error ends the whole operation without a partial result.
 class GoogleCalendarClient final : public CalendarClient {
 public:
     class CalendarError : public Error {
