@@ -1,12 +1,12 @@
 #include "Services/NotificationScheduler.h"
 
+#include "Support/Browser.h"
 #include "Support/BundleInfo.h"
 #include "Support/Localization.h"
 
 #include <QCoreApplication>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
-#include <QLoggingCategory>
 #include <QPointer>
 #include <QProcess>
 
@@ -19,7 +19,6 @@ namespace kestrivane {
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcNotifications, "kestrivane.notifications")
 
 // How often a wall-clock wait looks at the clock again: the most a notification is late after
 // the machine wakes from sleep or the clock is set.
@@ -116,14 +115,8 @@ NotificationTrigger triggerFor(const QDateTime &fireDate, const QDateTime &now)
 
 void UserNotificationScheduler::openInBrowser(const QUrl &url)
 {
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
-        qCWarning(lcNotifications) << "Not opening a link that is not a web address:" << url.toDisplayString();
-        return;
-    }
-    // One argument, no shell: the link cannot become an option or a command.
-    if (!QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)}))
-        qCWarning(lcNotifications) << "xdg-open could not be started for" << url.toDisplayString();
+    // Fire and forget: a click has nobody to report a failure to.
+    kestrivane::openInBrowser(url).then([](bool) {});
 }
 
 UserNotificationScheduler::UserNotificationScheduler(Clock clock, QDBusConnection connection, OpenUrl openUrl, QObject *parent)
@@ -164,10 +157,8 @@ QCoro::Task<void> UserNotificationScheduler::schedule(ScheduledNotification noti
     const QString identifier = notification.identifier;
     const NotificationTrigger trigger = triggerFor(notification.fireDate, clock_());
     withdraw(identifier);
-    if (trigger.kind == NotificationTrigger::Kind::Expired) {
-        qCInfo(lcNotifications) << "Dropping notification" << identifier << "due more than" << pastDueGrace.count() << "s ago";
-        co_return;
-    }
+    if (trigger.kind == NotificationTrigger::Kind::Expired)
+        co_return; // more than the grace period past due
 
     // Queue first, so a withdrawal that arrives while the service is being asked still wins.
     const quint64 generation = nextGeneration_++;
@@ -303,10 +294,8 @@ QCoro::Task<void> UserNotificationScheduler::deliver(ScheduledNotification notif
     const QDBusMessage reply = co_await callService(connection, QStringLiteral("Notify"), arguments);
     if (!self)
         co_return;
-    if (reply.type() != QDBusMessage::ReplyMessage) {
-        qCWarning(lcNotifications) << "Notification" << notification.identifier << "could not be shown:" << errorText(reply);
-        co_return;
-    }
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        co_return; // the service refused at delivery time; nobody is waiting for an answer
     const uint id = reply.arguments().value(0).toUInt();
     if (!actions.isEmpty())
         links_.insert(id, *notification.meetURL);

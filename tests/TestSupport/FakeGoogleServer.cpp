@@ -100,6 +100,13 @@ FakeResponse FakeResponse::hang()
     return response;
 }
 
+FakeResponse FakeResponse::dropInBody(int status, const QByteArray &body)
+{
+    FakeResponse response = json(status, body);
+    response.kind = Kind::DropInBody;
+    return response;
+}
+
 FakeGoogleServer::FakeGoogleServer() : server_(new QTcpServer(this))
 {
     if (!server_->listen(QHostAddress(QHostAddress::LocalHost), 0))
@@ -202,13 +209,16 @@ void FakeGoogleServer::answer(QTcpSocket *socket, const FakeResponse &response)
         socket->abort();
         return;
     case FakeResponse::Kind::Answer:
+    case FakeResponse::Kind::DropInBody:
         break;
     }
     QByteArray bytes = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status) + "\r\n";
     for (const auto &[name, value] : response.headers)
         bytes += name + ": " + value + "\r\n";
-    bytes += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\nConnection: close\r\n\r\n";
-    bytes += response.body;
+    if (response.sendContentLength)
+        bytes += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+    bytes += "Connection: close\r\n\r\n";
+    bytes += response.kind == FakeResponse::Kind::DropInBody ? response.body.left(response.body.size() / 2) : response.body;
     socket->write(bytes);
     socket->disconnectFromHost();
 }
@@ -278,6 +288,37 @@ FakeResponse FakeGoogleOAuth::token(const RecordedRequest &request)
         return oauthError(QStringLiteral("unsupported_grant_type"), QStringLiteral("Invalid grant_type"));
     }
     return FakeResponse::json(200, QJsonDocument(answer).toJson(QJsonDocument::Compact));
+}
+
+QString FakeGoogleCalendar::eventsPath(const QString &calendarID)
+{
+    return QStringLiteral("/calendar/v3/calendars/") + calendarID + QStringLiteral("/events");
+}
+
+FakeGoogleCalendar::FakeGoogleCalendar(FakeGoogleServer &server) : server_(server)
+{
+    server.route("GET", calendarListPath, [this](const RecordedRequest &request) { return authorized(request, calendarList); });
+    server.route("GET", userInfoPath, [this](const RecordedRequest &request) { return authorized(request, profile); });
+}
+
+void FakeGoogleCalendar::setEvents(const QString &calendarID, FakeResponse response)
+{
+    events_.insert(calendarID, std::move(response));
+    server_.route("GET", eventsPath(calendarID), [this, calendarID](const RecordedRequest &request) {
+        return authorized(request, events_.value(calendarID));
+    });
+}
+
+QList<RecordedRequest> FakeGoogleCalendar::eventRequests(const QString &calendarID) const
+{
+    return server_.requestsTo("GET", eventsPath(calendarID));
+}
+
+FakeResponse FakeGoogleCalendar::authorized(const RecordedRequest &request, const FakeResponse &response) const
+{
+    if (acceptedToken && request.header("authorization") != "Bearer " + acceptedToken->toUtf8())
+        return FakeResponse::json(401, unauthorizedBody);
+    return response;
 }
 
 QCoro::Task<BrowserPage> openLikeBrowser(QUrl url)

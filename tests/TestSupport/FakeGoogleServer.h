@@ -40,11 +40,13 @@ struct RecordedRequest {
 
 // What a route answers.
 struct FakeResponse {
-    enum class Kind { Answer, Drop, Hang };
+    enum class Kind { Answer, Drop, DropInBody, Hang };
     Kind kind = Kind::Answer;
     int status = 200;
     QList<std::pair<QByteArray, QByteArray>> headers;
     QByteArray body;
+    // False: no Content-Length header; the body ends when the connection closes.
+    bool sendContentLength = true;
 
     static FakeResponse json(int status, const QByteArray &body);
     static FakeResponse redirect(const QUrl &location);
@@ -52,6 +54,8 @@ struct FakeResponse {
     static FakeResponse drop();
     // Never answers (the connection stays open until the server goes).
     static FakeResponse hang();
+    // Sends the status line and headers announcing the whole body, then half the body, and closes.
+    static FakeResponse dropInBody(int status, const QByteArray &body);
 };
 
 // A small HTTP/1.1 server on 127.0.0.1 standing in for Google's services. Routes map a method and
@@ -118,6 +122,38 @@ public:
 private:
     FakeResponse authorize(const RecordedRequest &request);
     FakeResponse token(const RecordedRequest &request);
+};
+
+// Google's Calendar API and user-info endpoints on a FakeGoogleServer, answering what is set here
+// (changeable at any time). When `acceptedToken` is set, a request without exactly that bearer
+// token gets 401 with Google's JSON error instead.
+class FakeGoogleCalendar {
+public:
+    static inline const QString calendarListPath = QStringLiteral("/calendar/v3/users/me/calendarList");
+    static inline const QString userInfoPath = QStringLiteral("/oauth2/v2/userinfo");
+    // The decoded path of the events of `calendarID`.
+    static QString eventsPath(const QString &calendarID);
+    static inline const QByteArray unauthorizedBody =
+        R"({"error": {"code": 401, "message": "Request had invalid authentication credentials.", "status": "UNAUTHENTICATED"}})";
+
+    explicit FakeGoogleCalendar(FakeGoogleServer &server);
+
+    std::optional<QString> acceptedToken;
+    FakeResponse calendarList = FakeResponse::json(200, R"({"items": []})");
+    FakeResponse profile = FakeResponse::json(404, R"({"error": "no profile set"})");
+
+    // Routes the events of `calendarID` (a calendar without events set gets 404).
+    void setEvents(const QString &calendarID, FakeResponse response);
+    void setEvents(const QString &calendarID, const QByteArray &json) { setEvents(calendarID, FakeResponse::json(200, json)); }
+
+    // The requests of the events of `calendarID`.
+    QList<RecordedRequest> eventRequests(const QString &calendarID) const;
+
+private:
+    FakeResponse authorized(const RecordedRequest &request, const FakeResponse &response) const;
+
+    FakeGoogleServer &server_;
+    QMap<QString, FakeResponse> events_;
 };
 
 // What a browser ended on after following redirects.

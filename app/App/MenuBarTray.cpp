@@ -1,0 +1,134 @@
+#include "App/MenuBarTray.h"
+
+#include <QCursor>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <QWidget>
+
+namespace kestrivane {
+
+namespace {
+
+// A click on the tray icon first closes the open panel (a click outside a popup), then arrives as
+// an activation: one that comes this soon after the panel closed must not reopen it.
+constexpr qint64 reopenGuardMs = 300;
+
+} // namespace
+
+MenuBarTray::MenuBarTray(std::function<QWidget *()> makePanelContent, QObject *parent)
+    : QObject(parent), makePanelContent_(std::move(makePanelContent)), tray_(new QSystemTrayIcon(this)), menu_(new QMenu)
+{
+    tray_->setContextMenu(menu_);
+    connect(tray_, &QSystemTrayIcon::activated, this, &MenuBarTray::activated);
+}
+
+MenuBarTray::~MenuBarTray()
+{
+    delete panel_.data();
+    delete menu_;
+}
+
+void MenuBarTray::setLabel(const QIcon &icon, const QString &toolTip)
+{
+    tray_->setIcon(icon);
+    tray_->setToolTip(toolTip);
+}
+
+void MenuBarTray::setCommands(const QList<Command> &commands)
+{
+    menu_->clear();
+    for (const Command &command : commands) {
+        if (command.separatorBefore)
+            menu_->addSeparator();
+        QAction *action = menu_->addAction(command.title);
+        connect(action, &QAction::triggered, this, [action = command.action] {
+            if (action)
+                action();
+        });
+    }
+}
+
+void MenuBarTray::show()
+{
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        tray_->show();
+}
+
+void MenuBarTray::activated(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason == QSystemTrayIcon::Trigger)
+        togglePanel();
+}
+
+void MenuBarTray::togglePanel()
+{
+    if (panel_ && panel_->isVisible()) {
+        hidePanel();
+        return;
+    }
+    if (sinceHidden_.isValid() && sinceHidden_.elapsed() < reopenGuardMs)
+        return;
+    showPanel();
+}
+
+void MenuBarTray::ensurePanel()
+{
+    if (panel_)
+        return;
+    panel_ = new QWidget(nullptr, Qt::Popup | Qt::FramelessWindowHint);
+    panel_->setObjectName(QStringLiteral("menu-bar-panel"));
+    panel_->setWindowRole(QStringLiteral("menu-bar-panel"));
+    auto *layout = new QVBoxLayout(panel_);
+    layout->setContentsMargins(0, 0, 0, 0);
+    if (makePanelContent_) {
+        if (QWidget *content = makePanelContent_())
+            layout->addWidget(content);
+    }
+    panel_->installEventFilter(this);
+}
+
+void MenuBarTray::showPanel()
+{
+    ensurePanel();
+    panel_->adjustSize();
+    QRect anchor = tray_->geometry();
+    if (!anchor.isValid() || anchor.isEmpty())
+        anchor = QRect(QCursor::pos(), QSize(1, 1));
+    QScreen *screen = QGuiApplication::screenAt(anchor.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), panel_->size());
+    panel_->move(panelPosition(anchor, panel_->size(), area));
+    panel_->show();
+    panel_->raise();
+    panel_->activateWindow();
+}
+
+void MenuBarTray::hidePanel()
+{
+    if (panel_)
+        panel_->hide();
+}
+
+QPoint MenuBarTray::panelPosition(const QRect &anchor, const QSize &panelSize, const QRect &screen)
+{
+    int x = anchor.x() + anchor.width() / 2 - panelSize.width() / 2;
+    int y = anchor.bottom() + 1;
+    if (y + panelSize.height() > screen.bottom() + 1 && anchor.top() - panelSize.height() >= screen.top())
+        y = anchor.top() - panelSize.height();
+    x = std::clamp(x, screen.left(), std::max(screen.left(), screen.right() + 1 - panelSize.width()));
+    y = std::clamp(y, screen.top(), std::max(screen.top(), screen.bottom() + 1 - panelSize.height()));
+    return {x, y};
+}
+
+bool MenuBarTray::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == panel_ && event->type() == QEvent::Hide)
+        sinceHidden_.start();
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace kestrivane

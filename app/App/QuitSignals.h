@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+namespace kestrivane {
+
+// Turns SIGTERM and SIGINT into a Qt signal on the main thread, so they take the orderly quit.
+// One instance per process.
+class QuitSignals : public QObject {
+    Q_OBJECT
+
+public:
+    explicit QuitSignals(QObject *parent = nullptr);
+    ~QuitSignals() override;
+
+signals:
+    void quitRequested(int signalNumber);
+
+private:
+    void drain();
+    QSocketNotifier *notifier_ = nullptr;
+};
+
+} // namespace kestrivane

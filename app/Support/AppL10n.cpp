@@ -1,0 +1,26 @@
+#include "Support/AppL10n.h"
+
+namespace kestrivane {
+
+Localizer &AppL10n::shared()
+{
+    static Localizer app(QStringLiteral("App"));
+    return app;
+}
+
+QString AppL10n::formatDate(const QDateTime &instant, DateFormatter::Style dateStyle, DateFormatter::Style timeStyle)
+{
+    return DateFormatter(dateStyle, timeStyle, locale()).string(instant);
+}
+
+QString AppL10n::readinessText(const CalendarEvent &event, const QDateTime &instant)
+{
+    switch (event.readiness(instant)) {
+    case MeetReadiness::headsUp: return text(QStringLiteral("meet_heads_up"));
+    case MeetReadiness::preparing: return text(QStringLiteral("meet_preparing"));
+    case MeetReadiness::soon: break;
+    }
+    return text(QStringLiteral("meet_starting_soon"));
+}
+
+} // namespace kestrivane

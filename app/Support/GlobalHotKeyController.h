@@ -1,0 +1,67 @@
+#pragma once
+
+#include "Support/ShortcutSettings.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QObject>
+
+#include <functional>
+#include <optional>
+
+namespace kestrivane {
+
+// The X modifier bits of a stored modifier mask: Control, Alt (Mod1), Shift and Super (the
+// modifier that holds Super_L in the server's modifier map, usually Mod4).
+quint16 x11ModifiersForMask(quint32 mask, quint16 superModifier);
+
+// The level-one keysym of an X key code in the current keymap; none without an X11 connection or
+// for a key code without symbols.
+std::optional<quint32> x11BaseKeysym(quint32 xKeyCode);
+
+// The two system-wide shortcuts as passive key grabs on the X root window. A press of a grabbed
+// combination (also with Caps Lock or Num Lock on) runs its action on the next turn of the event
+// loop; auto-repeat does not run it again until the key is released. Only root-window presses of
+// the grabbed combinations are consumed. A combination the server refuses (for example one another
+// client holds) stays unregistered without a report. Without an X11 connection nothing is grabbed.
+class GlobalHotKeyController : public QObject, public QAbstractNativeEventFilter {
+    Q_OBJECT
+
+public:
+    enum class HotKeyID : quint32 { OpenTodayMeets = 1, JoinMeet = 2 };
+
+    GlobalHotKeyController(const KestrivaneShortcut &openTodayMeetsShortcut, const KestrivaneShortcut &joinMeetShortcut,
+                           std::function<void()> openTodayMeets, std::function<void()> joinMeet, QObject *parent = nullptr);
+    ~GlobalHotKeyController() override;
+
+    // Releases both grabs, then grabs both new combinations.
+    void update(const KestrivaneShortcut &openTodayMeetsShortcut, const KestrivaneShortcut &joinMeetShortcut);
+
+    bool isRegistered(HotKeyID id) const;
+
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
+
+private:
+    struct Grab {
+        quint8 keyCode = 0;
+        quint16 modifiers = 0;
+        bool held = false;
+        quint32 releasedAt = 0;
+    };
+
+    void unregisterHotKeys();
+    std::optional<Grab> registerHotKey(const KestrivaneShortcut &shortcut);
+    void ungrab(const Grab &grab);
+    void handle(HotKeyID id);
+    std::optional<Grab> &grab(HotKeyID id) { return id == HotKeyID::OpenTodayMeets ? openTodayHotKey_ : joinMeetHotKey_; }
+
+    struct X11;
+    X11 *x11_ = nullptr;
+    std::optional<Grab> openTodayHotKey_;
+    std::optional<Grab> joinMeetHotKey_;
+    KestrivaneShortcut openTodayShortcut_;
+    KestrivaneShortcut joinMeetShortcut_;
+    std::function<void()> openTodayMeets_;
+    std::function<void()> joinMeet_;
+};
+
+} // namespace kestrivane

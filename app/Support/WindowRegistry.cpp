@@ -1,0 +1,69 @@
+#include "Support/WindowRegistry.h"
+
+#include <QVBoxLayout>
+
+namespace kestrivane {
+
+WindowRegistry::~WindowRegistry()
+{
+    for (const QPointer<QWidget> &window : std::as_const(windows_))
+        delete window.data();
+}
+
+void WindowRegistry::declare(Scene scene)
+{
+    const QString identifier = scene.identifier;
+    scenes_.insert(identifier, std::move(scene));
+}
+
+QWidget *WindowRegistry::window(const QString &identifier) const
+{
+    return windows_.value(identifier).data();
+}
+
+bool WindowRegistry::bringToFront(const QString &identifier)
+{
+    QWidget *existing = window(identifier);
+    if (!existing)
+        return false;
+    front(existing);
+    return true;
+}
+
+QWidget *WindowRegistry::open(const QString &identifier)
+{
+    if (bringToFront(identifier))
+        return window(identifier);
+    const auto scene = scenes_.constFind(identifier);
+    if (scene == scenes_.cend())
+        return nullptr;
+
+    auto *window = new QWidget(nullptr, Qt::Window);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setObjectName(identifier);
+    window->setWindowRole(identifier);
+    if (scene->title)
+        window->setWindowTitle(scene->title());
+    auto *layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    if (scene->makeContent) {
+        if (QWidget *content = scene->makeContent())
+            layout->addWidget(content);
+    }
+    window->resize(scene->defaultSize);
+    windows_.insert(identifier, window);
+    emit windowCreated(identifier, window);
+    front(window);
+    return window;
+}
+
+void WindowRegistry::front(QWidget *window)
+{
+    if (window->isMinimized())
+        window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace kestrivane

@@ -1,0 +1,120 @@
+#include "App/ApplicationIcon.h"
+#include "App/GoogleStandIn.h"
+#include "App/LaunchLocation.h"
+#include "App/QuitSignals.h"
+#include "App/SingleInstance.h"
+#include "TestSupport/Coroutines.h"
+#include "TestSupport/TestEnvironment.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace kestrivane;
+using namespace std::chrono_literals;
+
+TEST(LaunchLocationTest, TemporaryFoldersMatchWholePathComponents)
+{
+    const QStringList folders{"/tmp", "/var/tmp", "/run/user/1000"};
+    EXPECT_TRUE(LaunchLocation::isTemporary("/tmp/kestrivane", folders));
+    EXPECT_TRUE(LaunchLocation::isTemporary("/tmp/.mount_Kestri/usr/bin/kestrivane", folders));
+    EXPECT_TRUE(LaunchLocation::isTemporary("/var/tmp/x/kestrivane", folders));
+    EXPECT_TRUE(LaunchLocation::isTemporary("/run/user/1000/app/kestrivane", folders));
+    EXPECT_FALSE(LaunchLocation::isTemporary("/tmpfs/kestrivane", folders));
+    EXPECT_FALSE(LaunchLocation::isTemporary("/usr/bin/kestrivane", folders));
+    EXPECT_FALSE(LaunchLocation::isTemporary("/home/me/.local/bin/kestrivane", folders));
+
+    const QStringList actual = LaunchLocation::temporaryFolders();
+    EXPECT_TRUE(actual.contains("/var/tmp"));
+    EXPECT_TRUE(actual.contains(QDir::cleanPath(QDir::tempPath())));
+    EXPECT_FALSE(actual.contains("/"));
+}
+
+TEST(LaunchLocationTest, TheResolvedProgramCountsAndAppImageWins)
+{
+    // A link outside the temporary folders that points into one counts as temporary.
+    QTemporaryDir inside(QDir::tempPath() + "/kv-launch-XXXXXX");
+    QFile(inside.filePath("kestrivane")).open(QIODevice::WriteOnly);
+    const QString outside = QCoreApplication::applicationDirPath() + "/kv-launch-link";
+    QFile::remove(outside);
+    ASSERT_TRUE(QFile::link(inside.filePath("kestrivane"), outside));
+    qputenv("APPIMAGE", outside.toUtf8());
+    EXPECT_EQ(LaunchLocation::resolvedExecutablePath(), QFileInfo(inside.filePath("kestrivane")).canonicalFilePath());
+    EXPECT_TRUE(LaunchLocation::isRunningFromTemporaryLocation());
+    qputenv("APPIMAGE", "/opt/Kestrivane.AppImage");
+    EXPECT_EQ(LaunchLocation::resolvedExecutablePath(), "/opt/Kestrivane.AppImage");
+    EXPECT_FALSE(LaunchLocation::isRunningFromTemporaryLocation());
+    qunsetenv("APPIMAGE");
+    QFile::remove(outside);
+}
+
+TEST(ApplicationIconTest, DevBuildsCarryTheOrangeBadge)
+{
+    KV_REQUIRE(test::displayProblem());
+    const QImage release = ApplicationIcon::image(AppBuildChannel::release, 256);
+    const QImage dev = ApplicationIcon::image(AppBuildChannel::dev, 256);
+    ASSERT_FALSE(release.isNull());
+    const QString folder = QCoreApplication::applicationDirPath() + "/artifacts/application-icon";
+    QDir().mkpath(folder);
+    release.save(folder + "/release.png");
+    dev.save(folder + "/dev.png");
+
+    // The badge: 8 % from the right, 9 % from the bottom, 44 % × 20 % of the icon.
+    const QColor badgeEdge = dev.pixelColor(256 - 20 - 100, 256 - 23 - 5);
+    EXPECT_GT(badgeEdge.red(), 230);
+    EXPECT_NEAR(badgeEdge.green(), 149, 20);
+    EXPECT_LT(badgeEdge.blue(), 30);
+    EXPECT_NE(release.pixelColor(256 - 20 - 100, 256 - 23 - 5), badgeEdge);
+    // Elsewhere both are the same picture.
+    EXPECT_EQ(release.pixelColor(128, 60), dev.pixelColor(128, 60));
+    EXPECT_FALSE(ApplicationIcon::icon(AppBuildChannel::dev).isNull());
+}
+
+TEST(SingleInstanceTest, ASecondLaunchAsksTheFirstToReopen)
+{
+    KV_REQUIRE(test::sessionBusProblem());
+    const QString name = QStringLiteral("app.kestrivane.Test%1").arg(QCoreApplication::applicationPid());
+    SingleInstance first(QDBusConnection::sessionBus(), name);
+    int reopened = 0;
+    QObject::connect(&first, &SingleInstance::reopenRequested, [&] { ++reopened; });
+    ASSERT_EQ(first.claim(), SingleInstance::Outcome::Primary);
+
+    // The later launch, on a connection of its own; its call waits in a local event loop, so the
+    // first can answer from this same thread.
+    QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "second-launch");
+    {
+        SingleInstance second(other, name);
+        EXPECT_EQ(second.claim(), SingleInstance::Outcome::ReopenedRunning);
+    }
+    EXPECT_TRUE(test::waitUntil([&] { return reopened == 1; }, 2s));
+    QDBusConnection::disconnectFromBus("second-launch");
+}
+
+TEST(QuitSignalsTest, TermAndIntArriveAsQuitRequests)
+{
+    QuitSignals quitSignals;
+    QList<int> received;
+    QObject::connect(&quitSignals, &QuitSignals::quitRequested, [&](int number) { received.append(number); });
+    std::raise(SIGTERM);
+    std::raise(SIGINT);
+    EXPECT_TRUE(test::waitUntil([&] { return received.size() == 2; }, 2s));
+    EXPECT_EQ(received, (QList<int>{SIGTERM, SIGINT}));
+}
+
+TEST(GoogleStandInTest, OneLoopbackBaseForEveryGoogleHost)
+{
+    EXPECT_FALSE(googleStandInEndpoints({}));
+    EXPECT_FALSE(googleStandInEndpoints({{"KESTRIVANE_GOOGLE_STAND_IN", "file:///tmp/x"}}));
+    EXPECT_FALSE(googleStandInEndpoints({{"KESTRIVANE_GOOGLE_STAND_IN", "not a url"}}));
+    const auto endpoints = googleStandInEndpoints({{"KESTRIVANE_GOOGLE_STAND_IN", " http://127.0.0.1:4711 "}});
+    ASSERT_TRUE(endpoints);
+    EXPECT_EQ(endpoints->tokenURL(), QUrl("http://127.0.0.1:4711/token"));
+    EXPECT_EQ(endpoints->authorizationURL(), QUrl("http://127.0.0.1:4711/o/oauth2/v2/auth"));
+    EXPECT_EQ(endpoints->calendarListURL(), QUrl("http://127.0.0.1:4711/calendar/v3/users/me/calendarList"));
+}
