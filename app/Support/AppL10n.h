@@ -18,20 +18,19 @@ namespace kestrivane {
 // pass, so a translated text can neither crash nor read past its arguments.
 class AppL10n {
 public:
-    static void configure(std::optional<QString> overrideLocaleIdentifier);
-    static std::optional<QString> overrideLocaleIdentifier();
-
-    static QString text(const QString &key);
+    static void configure(std::optional<QString> overrideLocaleIdentifier) { shared().configure(std::move(overrideLocaleIdentifier)); }
+    static std::optional<QString> overrideLocaleIdentifier() { return shared().overrideLocaleIdentifier(); }
+    static QString text(const QString &key) { return shared().text(key); }
 
     template<FormatArgument... Args>
     static QString format(const QString &key, const Args &...args)
     {
-        const QLocale loc = locale();
-        return L10n::fill(text(key), {formatArgument(loc, args)...});
+        return shared().format(key, args...);
     }
 
     // The override's locale, or the system locale.
-    static QLocale locale();
+    static QLocale locale() { return shared().locale(); }
+    static const LocalizedBundle &bundle() { return shared().bundle(); }
 
     // `instant` in the local time zone, in `locale()`, with the given styles.
     static QString formatDate(const QDateTime &instant, DateFormatter::Style dateStyle, DateFormatter::Style timeStyle);
@@ -40,7 +39,8 @@ public:
     // "meet_starting_soon".
     static QString readinessText(const CalendarEvent &event, const QDateTime &instant);
 
-    static const LocalizedBundle &bundle();
+private:
+    static Localizer &shared();
 };
 
 } // namespace kestrivane

@@ -1,7 +1,7 @@
 #include "Support/UpdateDialog.h"
 
 #include "Support/AppL10n.h"
-#include "Support/OpenURL.h"
+#include "Support/Browser.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -31,7 +31,7 @@ UpdateDialog::UpdateDialog(QWidget *parent) : QDialog(parent)
     download_ = buttons->addButton(AppL10n::text(QStringLiteral("update_open_download_page")), QDialogButtonBox::AcceptRole);
     close_ = buttons->addButton(AppL10n::text(QStringLiteral("update_close")), QDialogButtonBox::RejectRole);
     connect(download_, &QPushButton::clicked, this, [this] {
-        auto opening = openURL(link_);
+        auto opening = openInBrowser(link_);
         Q_UNUSED(opening);
         close();
     });
@@ -82,7 +82,7 @@ void UpdateDialog::setMessage(const QString &message, const QString &detail)
     message_->setText(message);
     detail_->setText(detail);
     detail_->setVisible(!detail.isEmpty());
-    download_->setVisible(phase_ == Phase::UpdateAvailable && isOpenableWebURL(link_));
+    download_->setVisible(phase_ == Phase::UpdateAvailable && isWebURL(link_));
     close_->setDefault(phase_ != Phase::UpdateAvailable);
 }
 

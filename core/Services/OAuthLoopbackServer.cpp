@@ -258,7 +258,8 @@ QCoro::Task<OAuthLoopbackServer::Callback> OAuthLoopbackServer::waitForCallback(
     }
     if (error_)
         std::rethrow_exception(error_);
-    co_return *callback_;
+    Callback callback = *callback_; // a copy: co_return moves from what it names
+    co_return callback;
 }
 
 void OAuthLoopbackServer::cancel()

@@ -11,7 +11,7 @@ bool isWebURL(const QUrl &url)
     return url.isValid() && !url.host().isEmpty() && (scheme == u"http" || scheme == u"https");
 }
 
-QCoro::Task<bool> openInBrowser(QUrl url)
+QCoro::Task<bool> openInBrowser(QUrl url, std::chrono::milliseconds patience)
 {
     if (!isWebURL(url))
         co_return false;
@@ -27,7 +27,7 @@ QCoro::Task<bool> openInBrowser(QUrl url)
         delete process; // xdg-open could not be started
         co_return false;
     }
-    const auto finished = co_await qCoro(process, &QProcess::finished, std::chrono::seconds(10));
+    const auto finished = co_await qCoro(process, &QProcess::finished, patience);
     if (!finished) {
         if (process->state() == QProcess::NotRunning) {
             delete process;

@@ -3,7 +3,6 @@
 #include "Support/BundleInfo.h"
 
 #include <QFile>
-#include <QReadWriteLock>
 
 namespace kestrivane {
 
@@ -106,9 +105,6 @@ private:
     qsizetype i_ = 0;
 };
 
-QReadWriteLock overrideLock;
-std::optional<QString> overrideIdentifier;
-
 } // namespace
 
 QHash<QString, QString> parseStringsTable(const QString &text)
@@ -171,35 +167,37 @@ QHash<QString, QString> LocalizedBundle::table(const QString &language) const
     return it.value();
 }
 
-void L10n::configure(std::optional<QString> identifier)
+Localizer::Localizer(QString table) : bundle_(BundleInfo::resourceRoot, std::move(table)) {}
+
+void Localizer::configure(std::optional<QString> identifier)
 {
-    QWriteLocker locker(&overrideLock);
-    overrideIdentifier = std::move(identifier);
+    QMutexLocker locker(&mutex_);
+    override_ = std::move(identifier);
 }
 
-std::optional<QString> L10n::overrideLocaleIdentifier()
+std::optional<QString> Localizer::overrideLocaleIdentifier() const
 {
-    QReadLocker locker(&overrideLock);
-    return overrideIdentifier;
+    QMutexLocker locker(&mutex_);
+    return override_;
 }
 
-const LocalizedBundle &L10n::bundle()
+QString Localizer::text(const QString &key) const
 {
-    static const LocalizedBundle core(BundleInfo::resourceRoot);
-    return core;
+    return bundle_.text(key, overrideLocaleIdentifier());
 }
 
-QString L10n::text(const QString &key)
-{
-    return bundle().text(key, overrideLocaleIdentifier());
-}
-
-QLocale L10n::locale()
+QLocale Localizer::locale() const
 {
     return LocalizedBundle::locale(overrideLocaleIdentifier());
 }
 
-QString L10n::fill(const QString &pattern, const QStringList &arguments)
+Localizer &L10n::shared()
+{
+    static Localizer core(QStringLiteral("Localizable"));
+    return core;
+}
+
+QString fillPlaceholders(const QString &pattern, const QStringList &arguments)
 {
     QString out;
     out.reserve(pattern.size());

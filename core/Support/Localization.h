@@ -56,28 +56,58 @@ QString formatArgument(const QLocale &locale, const T &value)
         return locale.toString(value);
 }
 
-// The core's localisation lookup. Keys are lower snake case; a missing key shows as itself.
-// Format texts use "%1", "%2", ... and are filled in one pass, so a translated text can neither
-// crash nor read past its arguments.
+// Fills "%1".."%n" of `pattern` from `arguments` in one pass; other placeholders stay as they are.
+QString fillPlaceholders(const QString &pattern, const QStringList &arguments);
+
+// A lookup over one string table with a locale override: keys are lower snake case, a missing key
+// shows as itself, and format texts ("%1", "%2", ...) are filled in one pass, so a translated text
+// can neither crash nor read past its arguments. The override is set once at start-up; lookups may
+// come from any thread.
+class Localizer {
+public:
+    explicit Localizer(QString table);
+
+    void configure(std::optional<QString> overrideLocaleIdentifier);
+    std::optional<QString> overrideLocaleIdentifier() const;
+
+    QString text(const QString &key) const;
+
+    template<FormatArgument... Args>
+    QString format(const QString &key, const Args &...args) const
+    {
+        const QLocale loc = locale();
+        return fillPlaceholders(text(key), {formatArgument(loc, args)...});
+    }
+
+    // The override's whole locale, or the system locale.
+    QLocale locale() const;
+    const LocalizedBundle &bundle() const { return bundle_; }
+
+private:
+    LocalizedBundle bundle_;
+    mutable QMutex mutex_;
+    std::optional<QString> override_;
+};
+
+// The core's localisation lookup, over the "Localizable" tables.
 class L10n {
 public:
-    static void configure(std::optional<QString> overrideLocaleIdentifier);
-    static std::optional<QString> overrideLocaleIdentifier();
-
-    static QString text(const QString &key);
+    static void configure(std::optional<QString> overrideLocaleIdentifier) { shared().configure(std::move(overrideLocaleIdentifier)); }
+    static std::optional<QString> overrideLocaleIdentifier() { return shared().overrideLocaleIdentifier(); }
+    static QString text(const QString &key) { return shared().text(key); }
 
     template<FormatArgument... Args>
     static QString format(const QString &key, const Args &...args)
     {
-        const QLocale loc = locale();
-        return fill(text(key), {formatArgument(loc, args)...});
+        return shared().format(key, args...);
     }
 
-    static QLocale locale();
-    static const LocalizedBundle &bundle();
+    static QLocale locale() { return shared().locale(); }
+    static const LocalizedBundle &bundle() { return shared().bundle(); }
+    static QString fill(const QString &pattern, const QStringList &arguments) { return fillPlaceholders(pattern, arguments); }
 
-    // Fills "%1".."%n" of `pattern` from `arguments` in one pass; other placeholders stay as they are.
-    static QString fill(const QString &pattern, const QStringList &arguments);
+private:
+    static Localizer &shared();
 };
 
 } // namespace kestrivane

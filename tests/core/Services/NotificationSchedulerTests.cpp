@@ -294,30 +294,4 @@ TEST(RecordingNotificationSchedulerTest, KeepsThePendingTableAndFailsWhenTold)
     EXPECT_EQ(recorder.pending.keys(), QStringList({"Meet-b", "meet-c"}));
 }
 
-TEST(OpenInBrowserTest, PassesOnlyWebLinksAsOneArgument)
-{
-    QTemporaryDir bin;
-    ASSERT_TRUE(bin.isValid());
-    const QString log = bin.filePath(QStringLiteral("log"));
-    QFile script(bin.filePath(QStringLiteral("xdg-open")));
-    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write(QStringLiteral("#!/bin/sh\nprintf '%s|%s\\n' \"$#\" \"$1\" >> '%1'\n").arg(log).toUtf8());
-    script.close();
-    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    const QByteArray path = qgetenv("PATH");
-    qputenv("PATH", bin.path().toUtf8() + ':' + path);
-
-    UserNotificationScheduler::openInBrowser(QUrl(QStringLiteral("file:///etc/passwd")));
-    UserNotificationScheduler::openInBrowser(QUrl(QStringLiteral("javascript:alert(1)")));
-    UserNotificationScheduler::openInBrowser(QUrl(QStringLiteral("https://meet.example.com/a b?x=$(touch /tmp/x);y")));
-    const bool written = waitUntil([&] { return QFile::exists(log); });
-    spin(300ms);
-    qputenv("PATH", path);
-
-    ASSERT_TRUE(written);
-    QFile file(log);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(file.readAll()), QStringLiteral("1|https://meet.example.com/a%20b?x=$(touch%20/tmp/x);y\n"));
-}
-
 } // namespace
