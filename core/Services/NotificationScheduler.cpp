@@ -218,7 +218,8 @@ void UserNotificationScheduler::withdraw(const QString &identifier)
 QCoro::Task<void> UserNotificationScheduler::runInterval(CancellableWait *wait, std::chrono::milliseconds interval,
                                                          QString identifier, quint64 generation)
 {
-    if (!co_await wait->sleep(interval))
+    const bool elapsed = co_await wait->sleep(interval);
+    if (!elapsed)
         co_return; // withdrawn, replaced or shut down
     const auto it = pending_.find(identifier);
     if (it != pending_.end() && it->second.generation == generation)
@@ -241,7 +242,8 @@ QCoro::Task<void> UserNotificationScheduler::runWallClock()
         }
         if (!next)
             co_return;
-        if (!co_await wallClockWait_.sleepUntil(*next, clock_, wallClockRecheck))
+        const bool reached = co_await wallClockWait_.sleepUntil(*next, clock_, wallClockRecheck);
+        if (!reached)
             co_return; // re-armed or shut down
         const QDateTime now = clock_();
         QStringList due;

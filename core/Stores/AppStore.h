@@ -262,6 +262,8 @@ private:
     // Throws the rescheduling's error; yields false when the account list changed meanwhile.
     QCoro::Task<bool> finishSync(QList<CalendarEvent> events, QDateTime reference);
     void handleSyncFailure(const std::exception_ptr &error);
+    // The account list changed since the running pass took it.
+    bool passIsStale() const { return passAccountsGeneration_ != accountsGeneration_; }
     QDateTime screenshotReferenceDate(const QDateTime &date) const;
     // The OAuth client a sync pass uses for an account: its token store writes nothing once the
     // account list has changed since `accountsGeneration`.
@@ -371,6 +373,8 @@ private:
     AsyncWaitQueue *passFinished_ = nullptr;
     // Counts every change of googleAccounts_.
     quint64 accountsGeneration_ = 0;
+    // accountsGeneration_ as the running pass took the account list.
+    quint64 passAccountsGeneration_ = 0;
 
     // Serialised changes of the pending system notifications.
     bool changingNotifications_ = false;

@@ -14,7 +14,11 @@ namespace kestrivane {
 // the await yields true when the time has passed and false when the wait was cancelled or its
 // object destroyed. After false the coroutine must return at once without touching its owner.
 //
-//     if (!co_await wait.sleep(5s)) co_return;
+//     const bool elapsed = co_await wait.sleep(5s);
+//     if (!elapsed) co_return;
+//
+// Bind the result to a variable as above: GCC 12 hands a wrong coroutine handle to an awaiter
+// awaited inside a condition (`if (!co_await ...)`), which corrupts memory when it resumes.
 //
 // Long waits are split into chunks a QTimer can hold; `sleepUntil` re-arms against the wall clock
 // at most every `maxStep`, so it stays on time across suspend and clock changes.

@@ -1,0 +1,1017 @@
+#include "Stores/AppStore.h"
+
+#include "Services/GoogleCalendarClient.h"
+#include "Services/GoogleOAuthClient.h"
+#include "Services/NotificationScheduler.h"
+#include "Services/OAuthConfigFile.h"
+#include "Support/AsyncWaitQueue.h"
+#include "Support/CancellableWait.h"
+#include "Support/DateFormatting.h"
+#include "Support/Localization.h"
+#include "Support/UserDefaults.h"
+
+#include <QScopeGuard>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <cmath>
+
+namespace kestrivane {
+
+namespace {
+
+// The fetch window ends this long after the pass's reading of the clock.
+constexpr qint64 fetchWindowSeconds = 7 * 24 * 3600;
+constexpr std::chrono::milliseconds calendarSelectionSyncDelay{500};
+
+// A loop interval as a timer duration, rounded up to whole milliseconds; nullopt when it is not
+// finite, negative, or 2^64 ns or more.
+std::optional<std::chrono::milliseconds> loopInterval(double seconds)
+{
+    if (!std::isfinite(seconds) || seconds < 0 || seconds * 1e9 >= 18446744073709551616.0)
+        return std::nullopt;
+    return std::chrono::milliseconds(static_cast<qint64>(std::ceil(seconds * 1000.0)));
+}
+
+// When a meeting's alert and notification are due: its start minus the lead time.
+QDateTime alertInstant(const CalendarEvent &event, double leadTime)
+{
+    return instantFromSecondsSince1970(secondsSince1970(event.startDate) - leadTime);
+}
+
+QUrl testNotificationURL()
+{
+    return QUrl(QStringLiteral("https://") + GoogleHosts::meet + QStringLiteral("/test-link"));
+}
+
+// A token store that stops writing once the sync pass using it is stale, so that a refresh
+// finishing after its account was disconnected or reconnected does not bring the old item back.
+class PassTokenStore final : public OAuthTokenStoring {
+public:
+    PassTokenStore(std::shared_ptr<OAuthTokenStoring> inner, std::function<bool()> current)
+        : inner_(std::move(inner)), current_(std::move(current))
+    {
+    }
+
+    std::optional<OAuthToken> loadToken() override { return inner_->loadToken(); }
+    void saveToken(const OAuthToken &token) override
+    {
+        if (!current_())
+            throw CancellationError();
+        inner_->saveToken(token);
+    }
+    void deleteToken() override
+    {
+        if (!current_())
+            throw CancellationError();
+        inner_->deleteToken();
+    }
+
+private:
+    std::shared_ptr<OAuthTokenStoring> inner_;
+    std::function<bool()> current_;
+};
+
+} // namespace
+
+// MARK: - Statuses
+
+QString AppStore::SyncStatus::label() const
+{
+    switch (kind_) {
+    case Kind::idle:
+        return L10n::text(QStringLiteral("sync_status_idle"));
+    case Kind::syncing:
+        return L10n::text(QStringLiteral("sync_status_syncing"));
+    case Kind::synced:
+        return L10n::format(QStringLiteral("sync_status_synced"), DateFormatting::shortTime().string(date_));
+    case Kind::failed:
+        return L10n::format(QStringLiteral("sync_status_failed"), message_);
+    }
+    return {};
+}
+
+QString AppStore::NotificationStatus::label() const
+{
+    switch (kind_) {
+    case Kind::unknown:
+        return L10n::text(QStringLiteral("notification_status_unknown"));
+    case Kind::allowed:
+        return L10n::text(QStringLiteral("notification_status_allowed"));
+    case Kind::denied:
+        return L10n::text(QStringLiteral("notification_status_denied"));
+    case Kind::failed:
+        return L10n::format(QStringLiteral("notification_status_failed"), message_);
+    }
+    return {};
+}
+
+QString AppStore::GoogleConnectionStatus::label() const
+{
+    switch (kind_) {
+    case Kind::disconnected:
+        return L10n::text(QStringLiteral("google_status_not_connected"));
+    case Kind::connecting:
+        return L10n::text(QStringLiteral("google_status_connecting"));
+    case Kind::connected:
+        return L10n::text(QStringLiteral("google_status_connected"));
+    case Kind::failed:
+        return L10n::format(QStringLiteral("google_status_failed"), message_);
+    }
+    return {};
+}
+
+// MARK: - Construction and settings
+
+QStringList AppStore::defaultOAuthConfigurationFiles()
+{
+    QStringList files = QStandardPaths::locateAll(QStandardPaths::GenericDataLocation,
+                                                  QStringLiteral("kestrivane/") + OAuthConfigFile::fileName);
+    files.append(QStringLiteral(":/bundle/") + OAuthConfigFile::fileName);
+    return files;
+}
+
+AppStore::AppStore(Configuration configuration, QObject *parent)
+    : QObject(parent)
+    , demoMode_(std::move(configuration.demoMode))
+    , testCalendarClient_(std::move(configuration.calendarClient))
+    , notificationScheduler_(std::move(configuration.notificationScheduler))
+    , tokenStore_(std::move(configuration.tokenStore))
+    , userDefaults_(std::move(configuration.userDefaults))
+    , keychainService_(std::move(configuration.keychainService))
+    , now_(std::move(configuration.now))
+    , inAppAlertsEnabled_(configuration.inAppAlertsEnabled)
+    , endpoints_(std::move(configuration.endpoints))
+    , tokenStoreFactory_(std::move(configuration.tokenStoreFactory))
+    , network_(configuration.network)
+    , passFinished_(new AsyncWaitQueue(this))
+    , notificationChangeFinished_(new AsyncWaitQueue(this))
+{
+    Q_ASSERT(notificationScheduler_);
+    if (!tokenStore_)
+        tokenStore_ = std::make_shared<KeychainTokenStore>();
+    if (!userDefaults_)
+        userDefaults_ = SettingsUserDefaults::open(std::nullopt);
+    if (!now_)
+        now_ = systemClock();
+    if (!tokenStoreFactory_) {
+        tokenStoreFactory_ = [](const QString &service, const QString &account) -> std::shared_ptr<OAuthTokenStoring> {
+            return std::make_shared<KeychainTokenStore>(service, account);
+        };
+    }
+
+    const double fallbackLeadTime = isValidLeadTime(configuration.notificationLeadTime) ? configuration.notificationLeadTime : 1800;
+    notificationLeadTime_ = loadNotificationLeadTime(*userDefaults_, fallbackLeadTime);
+
+    // A configuration file supplies both values or neither; the stored texts are used as they are.
+    if (const std::optional<GoogleOAuthConfiguration> bundled = bundledGoogleOAuthConfiguration(configuration.oauthConfigurationFiles)) {
+        googleClientID_ = bundled->clientID;
+        googleClientSecret_ = bundled->clientSecret;
+    } else {
+        googleClientID_ = userDefaults_->string(googleClientIDKey).value_or(QString());
+        googleClientSecret_ = userDefaults_->string(googleClientSecretKey).value_or(QString());
+    }
+
+    googleAccounts_ = loadGoogleAccounts(*userDefaults_);
+    if (const std::optional<QStringList> stored = userDefaults_->stringArray(selectedCalendarIDsKey)) {
+        selectedCalendarIDs_ = QSet<QString>(stored->begin(), stored->end());
+        hasStoredCalendarSelection_ = true;
+    }
+
+    updateGoogleConnectionStatus();
+
+    if (demoMode_.enabled)
+        applyDemoSnapshot(now_(), demoMode_);
+}
+
+// The waits and wait queues are children: ~QObject deletes them after every QPointer to the store
+// has been cleared, so the coroutines they resume find the store gone and end.
+AppStore::~AppStore() = default;
+
+bool AppStore::isValidLeadTime(double seconds)
+{
+    return std::isfinite(seconds) && seconds > 0 && seconds < 9223372036854775808.0;
+}
+
+double AppStore::loadNotificationLeadTime(const UserDefaults &defaults, double fallback)
+{
+    const std::optional<double> stored = defaults.number(notificationLeadTimeKey);
+    return stored && isValidLeadTime(*stored) ? *stored : fallback;
+}
+
+std::optional<GoogleOAuthConfiguration> AppStore::bundledGoogleOAuthConfiguration(const QStringList &files)
+{
+    const std::optional<QHash<QString, QString>> entries = OAuthConfigFile::load(files);
+    if (!entries)
+        return std::nullopt;
+    const QString clientID = entries->value(OAuthConfigFile::clientIDKey).trimmed();
+    const QString clientSecret = entries->value(OAuthConfigFile::clientSecretKey).trimmed();
+    if (clientID.isEmpty() || clientSecret.isEmpty())
+        return std::nullopt;
+    GoogleOAuthConfiguration configuration;
+    configuration.clientID = clientID;
+    configuration.clientSecret = clientSecret;
+    return configuration;
+}
+
+QList<GoogleAccount> AppStore::loadGoogleAccounts(const UserDefaults &defaults)
+{
+    const std::optional<QByteArray> data = defaults.data(googleAccountsKey);
+    if (!data)
+        return {};
+    try {
+        return GoogleAccount::decodeList(*data);
+    } catch (...) {
+        return {};
+    }
+}
+
+QString AppStore::errorDescription(const std::exception_ptr &error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const Error &e) {
+        return e.localizedDescription();
+    } catch (const std::exception &e) {
+        return QString::fromUtf8(e.what());
+    } catch (...) {
+        return L10n::text(QStringLiteral("store_error_unknown"));
+    }
+}
+
+void AppStore::assignGoogleAccounts(QList<GoogleAccount> accounts)
+{
+    ++accountsGeneration_;
+    publish(googleAccounts_, std::move(accounts));
+}
+
+void AppStore::updateGoogleConnectionStatus()
+{
+    bool connected = !googleAccounts_.isEmpty();
+    if (!connected) {
+        try {
+            connected = tokenStore_->loadToken().has_value();
+        } catch (...) {
+            connected = false;
+        }
+    }
+    publish(googleConnectionStatus_, connected ? GoogleConnectionStatus::connected() : GoogleConnectionStatus::disconnected());
+}
+
+void AppStore::setGoogleClientID(const QString &clientID)
+{
+    publish(googleClientID_, clientID);
+    userDefaults_->set(googleClientIDKey, clientID);
+    updateGoogleConnectionStatus();
+}
+
+void AppStore::setGoogleClientSecret(const QString &clientSecret)
+{
+    publish(googleClientSecret_, clientSecret);
+    userDefaults_->set(googleClientSecretKey, clientSecret);
+    updateGoogleConnectionStatus();
+}
+
+// MARK: - Derived values
+
+bool AppStore::googleOAuthConfigured() const
+{
+    return !googleClientID_.trimmed().isEmpty() && !googleClientSecret_.trimmed().isEmpty();
+}
+
+QDateTime AppStore::presentationDate() const
+{
+    const QDateTime now = now_();
+    return demoMode_.enabled ? screenshotReferenceDate(now) : now;
+}
+
+QDateTime AppStore::screenshotReferenceDate(const QDateTime &date) const
+{
+    return demoDate(date, 11, 45);
+}
+
+bool AppStore::requiresUserAttention() const
+{
+    return syncStatus_.kind() == SyncStatus::Kind::failed
+        || googleConnectionStatus_.kind() == GoogleConnectionStatus::Kind::failed;
+}
+
+bool AppStore::requiresGoogleReconnect() const
+{
+    if (googleConnectionStatus_.kind() == GoogleConnectionStatus::Kind::failed)
+        return true;
+    if (syncStatus_.kind() == SyncStatus::Kind::failed)
+        return syncFailureRequiresGoogleReconnect(syncStatus_.message());
+    return false;
+}
+
+bool AppStore::syncFailureRequiresGoogleReconnect(const QString &message)
+{
+    static const QStringList markers = {
+        QStringLiteral("invalid_grant"),
+        QStringLiteral("invalid_client"),
+        QStringLiteral("unauthorized_client"),
+    };
+    for (const QString &marker : markers) {
+        if (message.contains(marker, Qt::CaseSensitive))
+            return true;
+    }
+    return message.contains(L10n::text(QStringLiteral("oauth_error_missing_refresh_token")), Qt::CaseSensitive);
+}
+
+std::optional<QDateTime> AppStore::nextNotificationFireDate() const
+{
+    const QDateTime now = presentationDate();
+    std::optional<QDateTime> next;
+    for (const CalendarEvent &event : upcomingMeetEvents_) {
+        const QDateTime fire = alertInstant(event, notificationLeadTime_);
+        if (fire > now && (!next || fire < *next))
+            next = fire;
+    }
+    return next;
+}
+
+std::optional<QUrl> AppStore::shortcutJoinURL() const
+{
+    if (currentMeetEvent_) {
+        if (std::optional<QUrl> url = currentMeetEvent_->joinURL())
+            return url;
+    }
+    if (activeMeetEvent_) {
+        if (std::optional<QUrl> url = activeMeetEvent_->joinURL())
+            return url;
+    }
+    const QDateTime now = presentationDate();
+    for (const CalendarEvent &event : upcomingMeetEvents_) {
+        if (event.endDate > now) {
+            if (std::optional<QUrl> url = event.joinURL())
+                return url;
+        }
+    }
+    return std::nullopt;
+}
+
+// MARK: - Sync cycle
+
+QCoro::Task<void> AppStore::sync()
+{
+    QPointer<AppStore> self(this);
+    // The pass this call waits for: the next one to start (the follow-up when one is running).
+    quint64 needed = startedPasses_ + 1;
+    while (finishedPasses_ < needed) {
+        if (passRunning_) {
+            const bool woken = co_await passFinished_->wait();
+            if (!woken || !self)
+                co_return;
+            continue;
+        }
+        passRunning_ = true;
+        ++startedPasses_;
+        bool completed = true;
+        try {
+            const bool passCompleted = co_await runSyncPass();
+            completed = passCompleted;
+        } catch (...) {
+            // runSyncPass() handles its errors; nothing is left to report here.
+        }
+        if (!self)
+            co_return;
+        passRunning_ = false;
+        ++finishedPasses_;
+        // An abandoned pass leaves its outcome to the next one, which runs at once.
+        if (!completed)
+            needed = startedPasses_ + 1;
+        passFinished_->wakeAll();
+    }
+}
+
+QCoro::Task<bool> AppStore::runSyncPass()
+{
+    QPointer<AppStore> self(this);
+
+    if (demoMode_.enabled) {
+        applyDemoSnapshot(now_(), demoMode_);
+        publish(hasCompletedInitialSync_, true);
+        co_return true;
+    }
+
+    publish(syncStatus_, SyncStatus::syncing());
+    co_await refreshNotificationAuthorization();
+    if (!self)
+        co_return true;
+
+    passAccountsGeneration_ = accountsGeneration_;
+    const QDateTime reference = now_();
+    const QDateTime from = startOfDay(reference).toUTC();
+    const QDateTime to = reference.addSecs(fetchWindowSeconds);
+
+    std::exception_ptr failure;
+    bool current = true;
+    try {
+        if (const std::shared_ptr<CalendarClient> client = testCalendarClient_) {
+            const QList<CalendarInfo> incoming = co_await client->fetchCalendars();
+            if (!self)
+                co_return true;
+            if (passIsStale())
+                co_return false;
+            const QSet<QString> selected = updateCalendarsAndSelection(incoming);
+            QList<CalendarEvent> events = co_await client->fetchEvents(selected, from, to);
+            if (!self)
+                co_return true;
+            if (passIsStale())
+                co_return false;
+            const bool finished = co_await finishSync(std::move(events), reference);
+            current = finished;
+        } else {
+            if (googleAccounts_.isEmpty()) {
+                bool hasToken = false;
+                try {
+                    hasToken = tokenStore_->loadToken().has_value();
+                } catch (...) {
+                    hasToken = false;
+                }
+                if (!hasToken) {
+                    publish(syncStatus_, SyncStatus::idle());
+                    publish(hasCompletedInitialSync_, true);
+                    co_return true;
+                }
+            }
+            const bool finished = co_await syncGoogle(from, to, reference);
+            current = finished;
+        }
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self)
+        co_return true;
+    if (!current || passIsStale())
+        co_return false;
+
+    if (failure) {
+        publish(syncStatus_, SyncStatus::failed(errorDescription(failure)));
+        handleSyncFailure(failure);
+    } else {
+        publish(syncStatus_, SyncStatus::synced(reference));
+    }
+    publish(hasCompletedInitialSync_, true);
+    co_return true;
+}
+
+QCoro::Task<void> AppStore::refreshNotificationAuthorization()
+{
+    QPointer<AppStore> self(this);
+    const std::shared_ptr<NotificationScheduling> scheduler = notificationScheduler_;
+    std::optional<bool> granted;
+    std::exception_ptr failure;
+    try {
+        const bool answer = co_await scheduler->requestAuthorization();
+        granted = answer;
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self)
+        co_return;
+    if (granted) {
+        publish(notificationPermissionGranted_, *granted);
+        publish(notificationStatus_, *granted ? NotificationStatus::allowed() : NotificationStatus::denied());
+    } else {
+        publish(notificationPermissionGranted_, false);
+        publish(notificationStatus_, NotificationStatus::failed(errorDescription(failure)));
+    }
+}
+
+QCoro::Task<bool> AppStore::syncGoogle(QDateTime from, QDateTime to, QDateTime reference)
+{
+    QPointer<AppStore> self(this);
+
+    co_await migrateLegacyGoogleAccountIfNeeded();
+    if (!self)
+        co_return false;
+    // The migration may list an account: the pass works on the list as it stands now.
+    passAccountsGeneration_ = accountsGeneration_;
+    if (googleAccounts_.isEmpty())
+        throw GoogleOAuthClient::OAuthError(GoogleOAuthClient::OAuthError::missingRefreshToken);
+
+    const quint64 generation = passAccountsGeneration_;
+    const QList<GoogleAccount> accounts = googleAccounts_;
+
+    QList<CalendarInfo> allCalendars;
+    for (const GoogleAccount &account : accounts) {
+        const std::shared_ptr<GoogleCalendarClient> client = makeGoogleCalendarClient(syncOAuthClient(account, generation));
+        const QList<CalendarInfo> fetched = co_await client->fetchCalendars();
+        if (!self || passIsStale())
+            co_return false;
+        for (const CalendarInfo &calendar : fetched) {
+            allCalendars.append(CalendarInfo{googleCalendarID(account.id, calendar.id), calendar.name,
+                                             calendar.isSelectedByDefault, account.email});
+        }
+    }
+
+    const QSet<QString> selected = updateCalendarsAndSelection(allCalendars);
+
+    QList<CalendarEvent> allEvents;
+    for (const GoogleAccount &account : accounts) {
+        QSet<QString> calendarIDs;
+        for (const QString &identifier : selected) {
+            const auto parts = compositeGoogleCalendarID(identifier);
+            if (parts && parts->first == account.id)
+                calendarIDs.insert(parts->second);
+        }
+        if (calendarIDs.isEmpty())
+            continue;
+        const std::shared_ptr<GoogleCalendarClient> client = makeGoogleCalendarClient(syncOAuthClient(account, generation));
+        const QList<CalendarEvent> fetched = co_await client->fetchEvents(calendarIDs, from, to);
+        if (!self || passIsStale())
+            co_return false;
+        allEvents.reserve(allEvents.size() + fetched.size());
+        for (const CalendarEvent &event : fetched) {
+            CalendarEvent rewritten = event;
+            rewritten.id = account.id + QLatin1Char('-') + event.id;
+            rewritten.calendarID = googleCalendarID(account.id, event.calendarID);
+            rewritten.calendarName = event.calendarName + QStringLiteral(" \u00B7 ") + account.email;
+            rewritten.accountEmail = account.email;
+            allEvents.append(std::move(rewritten));
+        }
+    }
+
+    const bool finished = co_await finishSync(std::move(allEvents), reference);
+    co_return finished;
+}
+
+QString AppStore::googleCalendarID(const QString &accountID, const QString &calendarID)
+{
+    return accountID + googleCalendarIDSeparator + calendarID;
+}
+
+std::shared_ptr<GoogleOAuthClient> AppStore::syncOAuthClient(const GoogleAccount &account, quint64 accountsGeneration)
+{
+    QPointer<AppStore> self(this);
+    auto store = std::make_shared<PassTokenStore>(googleTokenStore(account), [self, accountsGeneration] {
+        return self && self->accountsGeneration_ == accountsGeneration;
+    });
+    return makeGoogleOAuthClient(std::move(store));
+}
+
+QSet<QString> AppStore::updateCalendarsAndSelection(const QList<CalendarInfo> &incoming)
+{
+    QSet<QString> previous;
+    for (const CalendarInfo &calendar : std::as_const(calendars_))
+        previous.insert(calendar.id);
+    QSet<QString> incomingIDs;
+    for (const CalendarInfo &calendar : incoming)
+        incomingIDs.insert(calendar.id);
+    const QSet<QString> kept = QSet<QString>(selectedCalendarIDs_).intersect(incomingIDs);
+
+    QSet<QString> selection;
+    if (!kept.isEmpty()) {
+        selection = kept;
+        if (!previous.isEmpty()) {
+            for (const CalendarInfo &calendar : incoming) {
+                if (calendar.isSelectedByDefault && !previous.contains(calendar.id))
+                    selection.insert(calendar.id);
+            }
+        }
+    } else if (!hasStoredCalendarSelection_) {
+        for (const CalendarInfo &calendar : incoming) {
+            if (calendar.isSelectedByDefault)
+                selection.insert(calendar.id);
+        }
+        hasStoredCalendarSelection_ = true;
+    }
+
+    publish(calendars_, incoming);
+    publish(selectedCalendarIDs_, selection);
+    saveSelectedCalendarIDs();
+    return selection;
+}
+
+QCoro::Task<bool> AppStore::finishSync(QList<CalendarEvent> events, QDateTime reference)
+{
+    QPointer<AppStore> self(this);
+    QList<CalendarEvent> meetings;
+    meetings.reserve(events.size());
+    for (CalendarEvent &event : events) {
+        if (event.isMeetEvent())
+            meetings.append(std::move(event));
+    }
+    std::stable_sort(meetings.begin(), meetings.end(),
+                     [](const CalendarEvent &a, const CalendarEvent &b) { return a.startDate < b.startDate; });
+    cachedMeetEvents_ = std::move(meetings);
+    applyCachedMeetEvents(reference);
+    co_await rescheduleSystemNotifications(upcomingMeetEvents_, reference);
+    co_return self && !passIsStale();
+}
+
+void AppStore::handleSyncFailure(const std::exception_ptr &error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const GoogleOAuthClient::OAuthError &oauthError) {
+        if (oauthError.requiresReconnect()) {
+            publish(googleConnectionStatus_, GoogleConnectionStatus::failed(oauthError.localizedDescription()));
+            return;
+        }
+    } catch (...) {
+    }
+    const QString message = errorDescription(error);
+    if (syncFailureRequiresGoogleReconnect(message))
+        publish(googleConnectionStatus_, GoogleConnectionStatus::failed(message));
+    else
+        updateGoogleConnectionStatus();
+}
+
+void AppStore::startPeriodicSync(double interval)
+{
+    if (demoMode_.enabled || periodicSyncTask_)
+        return;
+    const std::optional<std::chrono::milliseconds> duration = loopInterval(interval);
+    if (!duration)
+        return;
+    periodicSyncTask_ = new CancellableWait(this);
+    periodicSyncLoop(this, periodicSyncTask_, *duration);
+}
+
+void AppStore::startPresentationRefresh(double interval)
+{
+    if (demoMode_.enabled || presentationRefreshTask_)
+        return;
+    const std::optional<std::chrono::milliseconds> duration = loopInterval(interval);
+    if (!duration)
+        return;
+    presentationRefreshTask_ = new CancellableWait(this);
+    presentationRefreshLoop(this, presentationRefreshTask_, *duration);
+}
+
+QCoro::Task<void> AppStore::periodicSyncLoop(QPointer<AppStore> store, QPointer<CancellableWait> task,
+                                             std::chrono::milliseconds interval)
+{
+    for (;;) {
+        if (!store || !task || store->periodicSyncTask_ != task)
+            co_return;
+        co_await store->sync();
+        if (!store || !task || store->periodicSyncTask_ != task)
+            co_return;
+        const bool elapsed = co_await task->sleep(interval);
+        if (!elapsed)
+            co_return;
+    }
+}
+
+QCoro::Task<void> AppStore::presentationRefreshLoop(QPointer<AppStore> store, QPointer<CancellableWait> task,
+                                                    std::chrono::milliseconds interval)
+{
+    for (;;) {
+        if (!store || !task || store->presentationRefreshTask_ != task)
+            co_return;
+        store->refreshPresentationState();
+        if (!store || !task || store->presentationRefreshTask_ != task)
+            co_return;
+        const bool elapsed = co_await task->sleep(interval);
+        if (!elapsed)
+            co_return;
+    }
+}
+
+void AppStore::refreshPresentationState()
+{
+    applyCachedMeetEvents(presentationDate());
+}
+
+void AppStore::cancelTask(CancellableWait *&task)
+{
+    CancellableWait *wait = std::exchange(task, nullptr);
+    if (!wait)
+        return;
+    // Ends a sleep in it at once; the object goes from the event loop, since the cancelling code
+    // may run inside that wait's own timer callback.
+    wait->cancel();
+    wait->deleteLater();
+}
+
+// MARK: - Presentation and in-app alerts
+
+void AppStore::applyCachedMeetEvents(const QDateTime &date)
+{
+    QList<CalendarEvent> selected;
+    for (const CalendarEvent &event : std::as_const(cachedMeetEvents_)) {
+        if (selectedCalendarIDs_.contains(event.calendarID))
+            selected.append(event);
+    }
+    std::stable_sort(selected.begin(), selected.end(),
+                     [](const CalendarEvent &a, const CalendarEvent &b) { return a.startDate < b.startDate; });
+
+    QList<CalendarEvent> upcoming;
+    QList<CalendarEvent> today;
+    const QTimeZone zone = QTimeZone::systemTimeZone();
+    for (const CalendarEvent &event : std::as_const(selected)) {
+        if (event.endDate > date)
+            upcoming.append(event);
+        if (event.startsOnSameDayAs(date, zone))
+            today.append(event);
+    }
+    publish(todayMeetEvents_, std::move(today));
+    publish(upcomingMeetEvents_, upcoming);
+
+    std::optional<CalendarEvent> current;
+    for (const CalendarEvent &event : std::as_const(upcoming)) {
+        if (event.startDate <= date && date < event.endDate) {
+            current = event;
+            break;
+        }
+    }
+    publish(currentMeetEvent_, current);
+
+    if (activeMeetEvent_) {
+        const QString identity = activeMeetEvent_->notificationIdentifier(notificationLeadTime_);
+        const bool listed = std::any_of(upcoming.cbegin(), upcoming.cend(), [&](const CalendarEvent &event) {
+            return event.notificationIdentifier(notificationLeadTime_) == identity;
+        });
+        const bool isCurrent = current && current->notificationIdentifier(notificationLeadTime_) == identity;
+        const bool ahead = alertInstant(*activeMeetEvent_, notificationLeadTime_) > date;
+        if (!listed || isCurrent || ahead)
+            publish(activeMeetEvent_, std::nullopt);
+    }
+
+    rescheduleActiveAlerts(upcoming, date);
+}
+
+void AppStore::rescheduleActiveAlerts(const QList<CalendarEvent> &events, const QDateTime &date)
+{
+    cancelAlertTasks();
+    if (!inAppAlertsEnabled_)
+        return;
+    for (const CalendarEvent &event : events) {
+        const QString identity = event.notificationIdentifier(notificationLeadTime_);
+        if (dismissedAlertIDs_.contains(identity))
+            continue;
+        const qint64 delay = std::max<qint64>(0, date.msecsTo(alertInstant(event, notificationLeadTime_)));
+        // Two meetings with one identity: the earlier wait goes before the later one replaces it.
+        if (CancellableWait *earlier = alertTasks_.take(identity))
+            cancelTask(earlier);
+        auto *task = new CancellableWait(this);
+        alertTasks_.insert(identity, task);
+        alertWait(this, task, std::chrono::milliseconds(delay), event);
+    }
+}
+
+void AppStore::cancelAlertTasks()
+{
+    const QHash<QString, CancellableWait *> tasks = std::exchange(alertTasks_, {});
+    for (CancellableWait *task : tasks)
+        cancelTask(task);
+}
+
+QCoro::Task<void> AppStore::alertWait(QPointer<AppStore> store, QPointer<CancellableWait> task,
+                                      std::chrono::milliseconds delay, CalendarEvent event)
+{
+    if (!task)
+        co_return;
+    const bool elapsed = co_await task->sleep(delay);
+    if (!elapsed)
+        co_return;
+    if (!store)
+        co_return;
+    store->markMeetEventActive(event);
+}
+
+void AppStore::markMeetEventActive(const CalendarEvent &event)
+{
+    const QDateTime now = presentationDate();
+    if (!event.isMeetEvent() || !(event.endDate > now) || !selectedCalendarIDs_.contains(event.calendarID))
+        return;
+    const QString identity = event.notificationIdentifier(notificationLeadTime_);
+    if (dismissedAlertIDs_.contains(identity))
+        return;
+    if (currentMeetEvent_ && currentMeetEvent_->notificationIdentifier(notificationLeadTime_) == identity)
+        return;
+    publish(activeMeetEvent_, event);
+}
+
+void AppStore::dismissActiveMeetEvent()
+{
+    if (!activeMeetEvent_)
+        return;
+    dismissedAlertIDs_.insert(activeMeetEvent_->notificationIdentifier(notificationLeadTime_));
+    publish(activeMeetEvent_, std::nullopt);
+}
+
+void AppStore::setCalendarSelection(const QString &calendarID, bool isSelected)
+{
+    if (isSelected)
+        selectedCalendarIDs_.insert(calendarID);
+    else
+        selectedCalendarIDs_.remove(calendarID);
+    emit changed();
+    hasStoredCalendarSelection_ = true;
+    saveSelectedCalendarIDs();
+    applyCachedMeetEvents(presentationDate());
+    if (!cachedMeetEvents_.isEmpty() || !scheduledNotificationIDs_.isEmpty())
+        rescheduleSystemNotificationsAfterSelectionChange(upcomingMeetEvents_);
+    scheduleCalendarSelectionSync();
+}
+
+void AppStore::saveSelectedCalendarIDs()
+{
+    if (!hasStoredCalendarSelection_) {
+        userDefaults_->remove(selectedCalendarIDsKey);
+        return;
+    }
+    QStringList identifiers(selectedCalendarIDs_.cbegin(), selectedCalendarIDs_.cend());
+    std::sort(identifiers.begin(), identifiers.end());
+    userDefaults_->setStringArray(selectedCalendarIDsKey, identifiers);
+}
+
+void AppStore::scheduleCalendarSelectionSync()
+{
+    if (demoMode_.enabled)
+        return;
+    cancelTask(calendarSelectionSyncTask_);
+    calendarSelectionSyncTask_ = new CancellableWait(this);
+    calendarSelectionSync(this, calendarSelectionSyncTask_);
+}
+
+QCoro::Task<void> AppStore::calendarSelectionSync(QPointer<AppStore> store, QPointer<CancellableWait> task)
+{
+    if (!task)
+        co_return;
+    const bool elapsed = co_await task->sleep(calendarSelectionSyncDelay);
+    if (!elapsed)
+        co_return;
+    if (!store || !task || store->calendarSelectionSyncTask_ != task)
+        co_return;
+    // Cancelling from here on stops nothing: the pass finishes as any other.
+    co_await store->sync();
+    if (!store)
+        co_return;
+    if (task && store->calendarSelectionSyncTask_ == task)
+        cancelTask(store->calendarSelectionSyncTask_);
+}
+
+// MARK: - System notifications
+
+QCoro::Task<std::optional<quint64>> AppStore::beginNotificationChange()
+{
+    QPointer<AppStore> self(this);
+    const quint64 ticket = ++notificationChangeRequests_;
+    while (changingNotifications_) {
+        const bool woken = co_await notificationChangeFinished_->wait();
+        if (!woken || !self)
+            co_return std::nullopt;
+    }
+    changingNotifications_ = true;
+    co_return ticket;
+}
+
+void AppStore::endNotificationChange()
+{
+    changingNotifications_ = false;
+    notificationChangeFinished_->wakeAll();
+}
+
+QCoro::Task<void> AppStore::rescheduleSystemNotifications(QList<CalendarEvent> events, QDateTime date)
+{
+    QPointer<AppStore> self(this);
+    const std::shared_ptr<NotificationScheduling> scheduler = notificationScheduler_;
+    const std::optional<quint64> ticket = co_await beginNotificationChange();
+    if (!self || !ticket)
+        co_return;
+    const auto release = qScopeGuard([self] {
+        if (self)
+            self->endNotificationChange();
+    });
+    // A newer change waits: it does this one's work with newer meetings.
+    if (notificationChangeSuperseded(*ticket))
+        co_return;
+
+    if (scheduledNotificationIDs_.isEmpty()) {
+        co_await scheduler->cancelPendingMeetNotifications();
+    } else {
+        const QStringList identifiers(scheduledNotificationIDs_.cbegin(), scheduledNotificationIDs_.cend());
+        co_await scheduler->cancelPendingNotifications(identifiers);
+        if (!self)
+            co_return;
+        scheduledNotificationIDs_.clear();
+        co_await scheduler->cancelPendingMeetNotifications();
+    }
+    if (!self || notificationChangeSuperseded(*ticket))
+        co_return;
+    if (!notificationPermissionGranted_)
+        co_return;
+
+    const double leadTime = notificationLeadTime_;
+    QSet<QString> scheduled;
+    for (const CalendarEvent &event : std::as_const(events)) {
+        const QDateTime fireDate = alertInstant(event, leadTime);
+        if (!(fireDate > date))
+            continue;
+        const QString identifier = event.notificationIdentifier(leadTime);
+        ScheduledNotification notification(
+            identifier, event.id, event.title,
+            DateFormatting::eventTime().string(event.startDate) + QStringLiteral(" - ") + event.calendarName, fireDate,
+            event.joinURL());
+        co_await scheduler->schedule(std::move(notification));
+        // Stopped by a newer change, which withdraws what this one scheduled.
+        if (!self || notificationChangeSuperseded(*ticket))
+            co_return;
+        scheduled.insert(identifier);
+    }
+    scheduledNotificationIDs_ = std::move(scheduled);
+}
+
+QCoro::Task<void> AppStore::rescheduleSystemNotificationsAfterSelectionChange(QList<CalendarEvent> events)
+{
+    QPointer<AppStore> self(this);
+    const QDateTime date = presentationDate();
+    std::exception_ptr failure;
+    try {
+        co_await rescheduleSystemNotifications(std::move(events), date);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self || !failure)
+        co_return;
+    publish(notificationStatus_, NotificationStatus::failed(errorDescription(failure)));
+}
+
+QCoro::Task<void> AppStore::withdrawAllSystemNotifications()
+{
+    QPointer<AppStore> self(this);
+    const std::shared_ptr<NotificationScheduling> scheduler = notificationScheduler_;
+    const std::optional<quint64> ticket = co_await beginNotificationChange();
+    if (!self || !ticket)
+        co_return;
+    const auto release = qScopeGuard([self] {
+        if (self)
+            self->endNotificationChange();
+    });
+    if (!scheduledNotificationIDs_.isEmpty()) {
+        const QStringList identifiers(scheduledNotificationIDs_.cbegin(), scheduledNotificationIDs_.cend());
+        co_await scheduler->cancelPendingNotifications(identifiers);
+        if (!self)
+            co_return;
+        scheduledNotificationIDs_.clear();
+    }
+    co_await scheduler->cancelPendingMeetNotifications();
+}
+
+QCoro::Task<void> AppStore::setNotificationLeadTime(double seconds)
+{
+    if (!isValidLeadTime(seconds))
+        co_return;
+    if (seconds != notificationLeadTime_) {
+        publish(notificationLeadTime_, seconds);
+        userDefaults_->set(notificationLeadTimeKey, seconds);
+    }
+    applyCachedMeetEvents(presentationDate());
+    co_await rescheduleSystemNotificationsAfterSelectionChange(upcomingMeetEvents_);
+}
+
+QCoro::Task<void> AppStore::sendTestNotification()
+{
+    QPointer<AppStore> self(this);
+    publish(testNotificationStatus_, std::nullopt);
+    co_await refreshNotificationAuthorization();
+    if (!self)
+        co_return;
+    if (!notificationPermissionGranted_) {
+        publish(testNotificationStatus_, L10n::text(QStringLiteral("test_notification_not_allowed")));
+        co_return;
+    }
+
+    const QDateTime fireDate = now_().addSecs(5);
+    ScheduledNotification notification(
+        QStringLiteral("meet-test-") + QString::number(fireDate.toMSecsSinceEpoch() / 1000), QStringLiteral("test-notification"),
+        L10n::text(QStringLiteral("test_notification_title")), L10n::text(QStringLiteral("test_notification_body")), fireDate,
+        testNotificationURL());
+
+    const std::shared_ptr<NotificationScheduling> scheduler = notificationScheduler_;
+    std::exception_ptr failure;
+    try {
+        co_await scheduler->schedule(std::move(notification));
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self)
+        co_return;
+    if (!failure) {
+        publish(testNotificationStatus_,
+                L10n::format(QStringLiteral("test_notification_scheduled"), DateFormatting::shortTime().string(fireDate)));
+        co_return;
+    }
+    const QString description = errorDescription(failure);
+    publish(notificationPermissionGranted_, false);
+    publish(notificationStatus_, NotificationStatus::failed(description));
+    publish(testNotificationStatus_, L10n::format(QStringLiteral("test_notification_failed"), description));
+}
+
+QCoro::Task<void> AppStore::prepareForUserQuit()
+{
+    cancelTask(periodicSyncTask_);
+    cancelTask(presentationRefreshTask_);
+    cancelTask(calendarSelectionSyncTask_);
+    cancelAlertTasks();
+    publish(activeMeetEvent_, std::nullopt);
+    co_await withdrawAllSystemNotifications();
+}
+
+} // namespace kestrivane
