@@ -314,6 +314,9 @@ private:
     void upsertGoogleAccount(const GoogleAccount &account);
     void saveGoogleAccounts();
     void cancelCalendarSelectionSync();
+    // Drops these accounts with their calendars, selected calendars and meetings, then re-times the
+    // in-app alerts and the system notifications.
+    void forgetGoogleAccounts(const QSet<QString> &accountIDs);
 
     // --- Demo snapshot (AppStoreDemo.cpp). ---
     void applyDemoSnapshot(const QDateTime &date, const DemoMode &demoMode);
@@ -375,6 +378,9 @@ private:
     quint64 accountsGeneration_ = 0;
     // accountsGeneration_ as the running pass took the account list.
     quint64 passAccountsGeneration_ = 0;
+
+    // Counts the connections started; a connection that is no longer the latest ends quietly.
+    quint64 connectionGeneration_ = 0;
 
     // Serialised changes of the pending system notifications.
     bool changingNotifications_ = false;
