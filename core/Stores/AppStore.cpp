@@ -899,6 +899,8 @@ QCoro::Task<void> AppStore::rescheduleSystemNotifications(QList<CalendarEvent> e
         co_return;
 
     const double leadTime = notificationLeadTime_;
+    // Read once: looking the zone up costs a file-system check each time.
+    const QTimeZone zone = QTimeZone::systemTimeZone();
     QSet<QString> scheduled;
     for (const CalendarEvent &event : std::as_const(events)) {
         const QDateTime fireDate = alertInstant(event, leadTime);
@@ -907,7 +909,7 @@ QCoro::Task<void> AppStore::rescheduleSystemNotifications(QList<CalendarEvent> e
         const QString identifier = event.notificationIdentifier(leadTime);
         ScheduledNotification notification(
             identifier, event.id, event.title,
-            DateFormatting::eventTime().string(event.startDate) + QStringLiteral(" - ") + event.calendarName, fireDate,
+            DateFormatting::eventTime().string(event.startDate, zone) + QStringLiteral(" - ") + event.calendarName, fireDate,
             event.joinURL());
         co_await scheduler->schedule(std::move(notification));
         // Stopped by a newer change, which withdraws what this one scheduled.

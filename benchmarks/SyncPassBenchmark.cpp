@@ -1,0 +1,126 @@
+// One sync pass of the meeting store on a large day: 20 calendars and 5,000 events from an
+// in-memory calendar source, through the selection merge, the Meet filter, the sort, the derived
+// lists, the in-app alert waits and the notification rescheduling (to a scheduler that records
+// nothing). The source and the scheduler answer at once, so the pass runs to its end inside sync().
+
+#include "Services/CalendarClient.h"
+#include "Services/NotificationScheduler.h"
+#include "Stores/AppStore.h"
+#include "Support/UserDefaults.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+
+#include <benchmark/benchmark.h>
+
+using namespace kestrivane;
+
+namespace {
+
+constexpr int kCalendars = 20;
+constexpr int kEvents = 5000;
+
+const QDateTime reference = QDateTime(QDate(2026, 3, 2), QTime(9, 0), QTimeZone::utc());
+
+class InMemoryCalendarSource final : public CalendarClient {
+public:
+    InMemoryCalendarSource()
+    {
+        for (int c = 0; c < kCalendars; ++c)
+            calendars_.append(CalendarInfo{QStringLiteral("team-%1@group.calendar.google.com").arg(c),
+                                           QStringLiteral("Team %1").arg(c), true, std::nullopt});
+        // Spread over the seven days of the window, from 07:00 to 19:00, in 15-minute steps.
+        const QDateTime dayStart = QDateTime(QDate(2026, 3, 2), QTime(7, 0), QTimeZone::utc());
+        for (int i = 0; i < kEvents; ++i) {
+            const CalendarInfo &calendar = calendars_[i % kCalendars];
+            CalendarEvent event;
+            event.id = QStringLiteral("evt%1x7q2m9k4p").arg(i);
+            event.calendarID = calendar.id;
+            event.calendarName = calendar.name;
+            event.title = QStringLiteral("Meeting %1 about the quarterly roadmap").arg(i);
+            event.startDate = dayStart.addDays(i % 7).addSecs(900 * ((i / 7) % 48));
+            event.endDate = event.startDate.addSecs(1800);
+            event.description = QStringLiteral("Agenda:\n1. Updates\n2. Risks (see the doc)\n3. Next steps\n");
+            event.location = QStringLiteral("Room %1, Building B").arg(i % 12);
+            switch (i % 5) {
+            case 0:
+            case 1:
+            case 2:
+                event.hangoutLink = QUrl(QStringLiteral("https://meet.google.com/abc-defg-%1").arg(i, 3, 10, QLatin1Char('0')));
+                event.conferenceData = ConferenceData{event.hangoutLink, QStringLiteral("hangoutsMeet")};
+                break;
+            case 3: // a link written into the description only
+                *event.description += QStringLiteral("Join: (https://meet.google.com/xyz-uvwx-%1).").arg(i);
+                break;
+            default: // no meeting link at all
+                break;
+            }
+            events_.append(std::move(event));
+        }
+    }
+
+    QCoro::Task<QList<CalendarInfo>> fetchCalendars() override { co_return QList<CalendarInfo>(calendars_); }
+    QCoro::Task<QList<CalendarEvent>> fetchEvents(QSet<QString>, QDateTime, QDateTime) override
+    {
+        co_return QList<CalendarEvent>(events_);
+    }
+
+private:
+    QList<CalendarInfo> calendars_;
+    QList<CalendarEvent> events_;
+};
+
+class DiscardingScheduler final : public NotificationScheduling {
+public:
+    QCoro::Task<bool> requestAuthorization() override { co_return true; }
+    QCoro::Task<void> schedule(ScheduledNotification) override { co_return; }
+    QCoro::Task<void> cancelPendingNotifications(QStringList) override { co_return; }
+    QCoro::Task<void> cancelPendingMeetNotifications() override { co_return; }
+};
+
+void syncPass(benchmark::State &state, bool inAppAlerts)
+{
+    AppStore::Configuration configuration;
+    configuration.calendarClient = std::make_shared<InMemoryCalendarSource>();
+    configuration.notificationScheduler = std::make_shared<DiscardingScheduler>();
+    configuration.userDefaults = std::make_shared<InMemoryUserDefaults>();
+    configuration.oauthConfigurationFiles = {};
+    configuration.inAppAlertsEnabled = inAppAlerts;
+    configuration.now = [] { return reference; };
+    // No keyring: the injected source replaces the Google road.
+    class NoTokenStore final : public OAuthTokenStoring {
+    public:
+        std::optional<OAuthToken> loadToken() override { return std::nullopt; }
+        void saveToken(const OAuthToken &) override {}
+        void deleteToken() override {}
+    };
+    configuration.tokenStore = std::make_shared<NoTokenStore>();
+
+    AppStore store(configuration);
+    for (auto _ : state) {
+        QCoro::Task<void> pass = store.sync();
+        benchmark::DoNotOptimize(pass);
+        state.PauseTiming();
+        // The waits cancelled by the pass are deleted from the event loop.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        state.ResumeTiming();
+    }
+    if (store.syncStatus().kind() != AppStore::SyncStatus::Kind::synced)
+        state.SkipWithError("the pass did not end synced");
+    state.counters["meetings"] = static_cast<double>(store.upcomingMeetEvents().size());
+}
+
+void BM_SyncPassLargeDay(benchmark::State &state)
+{
+    syncPass(state, true);
+}
+
+void BM_SyncPassLargeDayWithoutInAppAlerts(benchmark::State &state)
+{
+    syncPass(state, false);
+}
+
+} // namespace
+
+BENCHMARK(BM_SyncPassLargeDay)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SyncPassLargeDayWithoutInAppAlerts)->Unit(benchmark::kMillisecond);
