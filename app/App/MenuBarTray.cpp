@@ -53,8 +53,8 @@ void MenuBarTray::setCommands(const QList<Command> &commands)
 
 void MenuBarTray::show()
 {
-    if (QSystemTrayIcon::isSystemTrayAvailable())
-        tray_->show();
+    // Also without a tray for now: Qt embeds the icon when a tray appears later.
+    tray_->show();
 }
 
 void MenuBarTray::activated(QSystemTrayIcon::ActivationReason reason)

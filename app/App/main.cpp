@@ -1,12 +1,34 @@
-#include "Support/BundleInfo.h"
+#include "App/KestrivaneApplication.h"
+#include "App/QuitSignals.h"
+#include "App/SingleInstance.h"
 
-#include <QCoreApplication>
-#include <QTextStream>
+#include <QApplication>
+#include <QDBusConnection>
+
+using namespace kestrivane;
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    const auto &info = kestrivane::BundleInfo::main();
-    QTextStream(stdout) << "Kestrivane " << info.shortVersion() << " (" << info.buildNumber() << ")\n";
-    return 0;
+    QApplication application(argc, argv);
+    // A tray application: closing its windows does not end it.
+    application.setQuitOnLastWindowClosed(false);
+    application.setApplicationName(QStringLiteral("kestrivane"));
+    application.setDesktopFileName(QStringLiteral("kestrivane"));
+
+    // One running copy: a later launch asks it to show its Today window and leaves.
+    SingleInstance instance(QDBusConnection::sessionBus(),
+                            KestrivaneApplication::singleInstanceServiceName(AppBuildChannel::current()));
+    if (instance.claim() == SingleInstance::Outcome::ReopenedRunning)
+        return 0;
+
+    KestrivaneApplication kestrivane(application.arguments(), DemoMode::processEnvironment());
+    if (!kestrivane.launch())
+        return 0;
+
+    QObject::connect(&instance, &SingleInstance::reopenRequested, &kestrivane.delegate(),
+                     &AppDelegate::applicationShouldHandleReopen);
+    QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &QuitSignals::quitRequested, &kestrivane.delegate(),
+                     [&kestrivane](int) { kestrivane.delegate().applicationShouldTerminate(); });
+    return application.exec();
 }

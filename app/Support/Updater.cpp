@@ -225,6 +225,11 @@ UpdaterController::~UpdaterController()
         delete dialog_.data();
 }
 
+UpdateDialog *UpdaterController::dialog() const
+{
+    return dialog_;
+}
+
 void UpdaterController::startUpdater(std::chrono::milliseconds interval)
 {
     schedule_->start(interval);

@@ -107,7 +107,7 @@ public:
     // The same checks, awaitable (tests).
     QCoro::Task<> runCheck(bool interactive);
 
-    UpdateDialog *dialog() const { return dialog_; }
+    UpdateDialog *dialog() const;
     UpdateChecker &checker() { return *checker_; }
 
 private:

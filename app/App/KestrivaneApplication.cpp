@@ -1,0 +1,236 @@
+#include "App/KestrivaneApplication.h"
+
+#include "App/GoogleStandIn.h"
+#include "App/MenuBarLabel.h"
+#include "App/MenuBarTray.h"
+#include "Services/KeychainTokenStore.h"
+#include "Services/NotificationScheduler.h"
+#include "Stores/AppStore.h"
+#include "Support/AppL10n.h"
+#include "Support/AppNotificationCenter.h"
+#include "Support/Browser.h"
+#include "Support/DateFormatting.h"
+#include "Support/Localization.h"
+#include "Support/ShortcutSettings.h"
+#include "Support/UpdateStatusStore.h"
+#include "Support/UserDefaults.h"
+#include "Support/WindowRegistry.h"
+#include "Views/PlaceholderView.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QEvent>
+#include <QTimer>
+
+namespace kestrivane {
+
+KestrivaneApplication::KestrivaneApplication(QStringList arguments, Environment environment, Options options, QObject *parent)
+    : QObject(parent)
+    , options_(std::move(options))
+    , environment_(std::move(environment))
+    , delegate_(std::make_unique<AppDelegate>(options_.delegate))
+    , updateStatus_(std::make_unique<UpdateStatusStore>())
+    , windows_(std::make_unique<WindowRegistry>())
+{
+    buildChannel_ = AppBuildChannel::current();
+    demoMode_ = DemoMode::current(environment_, arguments);
+
+    // Before any text is looked up: the demo locale, or the system's.
+    const std::optional<QString> overrideLocale =
+        demoMode_.enabled ? std::optional<QString>(demoMode_.localeIdentifier) : std::nullopt;
+    AppL10n::configure(overrideLocale);
+    L10n::configure(overrideLocale);
+    DateFormatting::configure(overrideLocale);
+
+    userDefaults_ = options_.userDefaults ? options_.userDefaults
+                                          : std::shared_ptr<UserDefaults>(SettingsUserDefaults::open(buildChannel_.userDefaultsSuiteName()));
+    declareScenes();
+}
+
+KestrivaneApplication::KestrivaneApplication(QStringList arguments, Environment environment)
+    : KestrivaneApplication(std::move(arguments), std::move(environment), Options())
+{
+}
+
+KestrivaneApplication::~KestrivaneApplication()
+{
+    // The tray and the windows show the store: they go first.
+    tray_.reset();
+    windows_.reset();
+}
+
+QString KestrivaneApplication::singleInstanceServiceName(AppBuildChannel channel)
+{
+    QString name = BundleInfo::main().bundleIdentifier();
+    if (!channel.isRelease())
+        name += QStringLiteral(".dev");
+    return name;
+}
+
+AppStore &KestrivaneApplication::store()
+{
+    if (!store_) {
+        AppStore::Configuration configuration;
+        configuration.notificationScheduler = options_.notificationScheduler;
+        if (!configuration.notificationScheduler) {
+            configuration.notificationScheduler = std::make_shared<UserNotificationScheduler>(
+                systemClock(), QDBusConnection::sessionBus(), [delegate = QPointer<AppDelegate>(delegate_.get())](const QUrl &url) {
+                    if (delegate)
+                        delegate->openNotificationLink(url);
+                });
+        }
+        configuration.tokenStore = options_.tokenStore;
+        if (!configuration.tokenStore)
+            configuration.tokenStore = std::make_shared<KeychainTokenStore>(buildChannel_.keychainService());
+        configuration.userDefaults = userDefaults_;
+        configuration.keychainService = buildChannel_.keychainService();
+        configuration.inAppAlertsEnabled = !demoMode_.enabled;
+        configuration.demoMode = demoMode_;
+        if (const std::optional<GoogleEndpoints> standIn = googleStandInEndpoints(environment_))
+            configuration.endpoints = *standIn;
+        store_ = std::make_unique<AppStore>(std::move(configuration));
+    }
+    return *store_;
+}
+
+ShortcutSettings &KestrivaneApplication::shortcutSettings()
+{
+    if (!shortcutSettings_)
+        shortcutSettings_ = std::make_unique<ShortcutSettings>(*userDefaults_);
+    return *shortcutSettings_;
+}
+
+void KestrivaneApplication::declareScenes()
+{
+    using Content = PlaceholderView::Content;
+    struct Declaration {
+        QString identifier;
+        QString titleKey;
+        QSize size;
+        Content content;
+    };
+    const QList<Declaration> declarations{
+        {WindowRegistry::settings, QStringLiteral("settings_title"), QSize(720, 560), Content::Connection},
+        {WindowRegistry::todayMeets, QStringLiteral("today_meets_title"), QSize(560, 520), Content::Meetings},
+        {WindowRegistry::setup, QStringLiteral("setup_title"), QSize(520, 460), Content::Connection},
+    };
+    for (const Declaration &declaration : declarations) {
+        const QString titleKey = declaration.titleKey;
+        const Content content = declaration.content;
+        windows_->declare({declaration.identifier, [titleKey] { return AppL10n::text(titleKey); }, declaration.size,
+                           [this, titleKey, content] { return new PlaceholderView(store(), AppL10n::text(titleKey), content); }});
+    }
+}
+
+bool KestrivaneApplication::launch()
+{
+    if (!delegate_->applicationDidFinishLaunching())
+        return false;
+    AppNotificationCenter::defaultCenter().observe(AppNotificationCenter::openTodayMeetsWindow, this,
+                                                   [this] { openTodayMeetsWindow(); });
+    if (QCoreApplication *application = QCoreApplication::instance())
+        application->installEventFilter(this);
+    setUpTray();
+    runStartUpSequence();
+    return true;
+}
+
+void KestrivaneApplication::setUpTray()
+{
+    tray_ = std::make_unique<MenuBarTray>([this]() -> QWidget * {
+        auto *panel = new PlaceholderView(store(), buildChannel_.displayName(), PlaceholderView::Content::Meetings);
+        panel->setFixedWidth(360);
+        return panel;
+    });
+    tray_->setCommands({
+        {AppL10n::text(QStringLiteral("open_today_meets_shortcut")), [this] { openTodayMeetsWindow(); }},
+        {AppL10n::text(QStringLiteral("join_meet_shortcut")), [this] { openShortcutMeet(); }},
+        {AppL10n::text(QStringLiteral("check_for_updates")),
+         [] { AppNotificationCenter::defaultCenter().post(AppNotificationCenter::checkForUpdates); }},
+        {AppL10n::text(QStringLiteral("send_feedback")), [this] { openFeedbackForm(); }},
+        {AppL10n::text(QStringLiteral("quit")), [this] { delegate_->applicationShouldTerminate(); }, true},
+    });
+    connect(&store(), &AppStore::changed, tray_.get(), [this] { refreshMenuBarLabel(); });
+    refreshMenuBarLabel();
+    tray_->show();
+}
+
+void KestrivaneApplication::refreshMenuBarLabel()
+{
+    if (!tray_)
+        return;
+    AppStore &meetings = store();
+    const MenuBarLabel::State state = MenuBarLabel::state(meetings.requiresUserAttention(), meetings.currentMeetEvent().has_value(),
+                                                          meetings.activeMeetEvent().has_value());
+    const QString toolTip = MenuBarLabel::helpText(state, buildChannel_.displayName());
+    const std::pair<int, QString> shown{static_cast<int>(state), toolTip};
+    if (shownLabel_ == shown)
+        return;
+    shownLabel_ = shown;
+    tray_->setLabel(MenuBarLabel::icon(state, !buildChannel_.isRelease(), MenuBarLabel::prefersDarkPanel()), toolTip);
+}
+
+void KestrivaneApplication::runStartUpSequence()
+{
+    delegate_->setStore(&store());
+    delegate_->setUpdateStatus(updateStatus_.get());
+    delegate_->setShortcutSettings(&shortcutSettings());
+    delegate_->refreshAvailableUpdateInformationIfNeeded();
+    if (!store().demoMode().enabled) {
+        store().startPeriodicSync();
+        store().startPresentationRefresh();
+    }
+    presentInitialWindowIfNeeded();
+}
+
+void KestrivaneApplication::presentInitialWindowIfNeeded()
+{
+    if (didPresentInitialWindow_)
+        return;
+    didPresentInitialWindow_ = true;
+    if (store().googleAccounts().isEmpty())
+        windows_->open(WindowRegistry::setup);
+    else
+        openTodayMeetsWindow();
+}
+
+void KestrivaneApplication::openTodayMeetsWindow()
+{
+    if (bringTodayMeetsWindowToFront())
+        return;
+    windows_->open(WindowRegistry::todayMeets);
+    // Once more on the next turn, when the new window is mapped.
+    QTimer::singleShot(0, this, [this] { bringTodayMeetsWindowToFront(); });
+}
+
+bool KestrivaneApplication::bringTodayMeetsWindowToFront()
+{
+    return windows_ && windows_->bringToFront(WindowRegistry::todayMeets);
+}
+
+void KestrivaneApplication::openShortcutMeet()
+{
+    if (const std::optional<QUrl> link = store().shortcutJoinURL()) {
+        openInBrowser(*link).then([](bool) {});
+        return;
+    }
+    openTodayMeetsWindow();
+}
+
+void KestrivaneApplication::openFeedbackForm()
+{
+    const QUrl address(QStringLiteral(KESTRIVANE_FEEDBACK_URL), QUrl::StrictMode);
+    if (address.isValid())
+        openInBrowser(address).then([](bool) {});
+}
+
+bool KestrivaneApplication::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Quit && watched == QCoreApplication::instance()) {
+        delegate_->applicationShouldTerminate();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace kestrivane
