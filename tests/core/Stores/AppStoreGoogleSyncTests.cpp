@@ -389,4 +389,59 @@ TEST_F(AppStoreGoogleSyncTest, StaleTokenIsRefreshedOnceThroughTheAccountsKeyrin
     EXPECT_EQ(server.requestsTo("POST", FakeGoogleOAuth::tokenPath).size(), 1);
 }
 
+// An account disconnected while a pass waits for its answer is not brought back: that pass
+// writes nothing, and the pass that follows at once works with the new account list.
+TEST_F(AppStoreGoogleSyncTest, PassThatFindsTheAccountListChangedWritesNothing)
+{
+    auto store = makeStore();
+    QList<SyncStatus::Kind> statuses;
+    QObject::connect(store.get(), &AppStore::changed, [&] {
+        if (statuses.isEmpty() || statuses.last() != store->syncStatus().kind())
+            statuses.append(store->syncStatus().kind());
+    });
+    const FakeResponse boEvents = events[{"bo", boPrimary}];
+    server.route("GET", FakeGoogleCalendar::eventsPath(boPrimary), [&](const RecordedRequest &) {
+        store->disconnectGoogleAccount(bo);
+        return boEvents;
+    });
+
+    runTask(store->sync());
+    EXPECT_EQ(store->googleAccounts(), QList<GoogleAccount>{ann});
+    EXPECT_EQ(store->syncStatus(), SyncStatus::synced(now));
+    EXPECT_EQ(statuses, (QList<SyncStatus::Kind>{SyncStatus::Kind::syncing, SyncStatus::Kind::synced}));
+    // The follow-up pass asked for Ann's calendars again; nothing of Bo came back.
+    EXPECT_EQ(server.requestsTo("GET", FakeGoogleCalendar::calendarListPath).size(), 3);
+    for (const CalendarInfo &c : store->calendars())
+        EXPECT_TRUE(c.id.startsWith(QStringLiteral("ann@example.com::"))) << c.id.toStdString();
+    for (const QString &id : store->selectedCalendarIDs())
+        EXPECT_TRUE(id.startsWith(QStringLiteral("ann@example.com::"))) << id.toStdString();
+    EXPECT_EQ(ids(store->upcomingMeetEvents()), (QStringList{"ann@example.com-a1", "ann@example.com-allday"}));
+    for (const QString &identifier : parts.scheduler->pending.keys())
+        EXPECT_FALSE(identifier.contains(QStringLiteral("bo@example.com"))) << identifier.toStdString();
+    EXPECT_EQ(parts.scheduler->pending.size(), 2);
+}
+
+// A token refresh that ends after its account was disconnected does not write the account's
+// keyring item again.
+TEST_F(AppStoreGoogleSyncTest, RefreshEndingAfterADisconnectLeavesTheItemDeleted)
+{
+    auto store = makeStore();
+    const std::shared_ptr<InMemoryTokenStore> boStore = parts.accountTokenStore(QStringLiteral("oauth:bo@example.com"));
+    boStore->token = OAuthToken{QStringLiteral("bo-token"), QStringLiteral("1//bo-refresh"), now.addSecs(-5)};
+    int refreshes = 0;
+    server.route("POST", FakeGoogleOAuth::tokenPath, [&](const RecordedRequest &) {
+        ++refreshes;
+        store->disconnectGoogleAccount(bo);
+        return FakeResponse::json(200, R"({"access_token": "bo-token", "expires_in": 3599, "token_type": "Bearer"})");
+    });
+
+    runTask(store->sync());
+    EXPECT_EQ(refreshes, 1);
+    EXPECT_EQ(boStore->token, std::nullopt);
+    EXPECT_EQ(boStore->saves, 0);
+    EXPECT_EQ(store->googleAccounts(), QList<GoogleAccount>{ann});
+    EXPECT_EQ(store->syncStatus(), SyncStatus::synced(now));
+    EXPECT_EQ(store->googleConnectionStatus(), ConnectionStatus::connected());
+}
+
 } // namespace
