@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace kestrivane::test {
+
+// A folder holding a fake xdg-open that appends each of its arguments, one per line, to a record
+// file and exits 0. Put `binFolder()` first on PATH (of this process with `install()`, or of a
+// launched program through its environment) and read the opened links back with `openedLinks()`.
+class FakeBrowser {
+public:
+    FakeBrowser();
+    ~FakeBrowser();
+
+    FakeBrowser(const FakeBrowser &) = delete;
+    FakeBrowser &operator=(const FakeBrowser &) = delete;
+
+    bool isValid() const { return valid_; }
+    QString binFolder() const { return folder_.path(); }
+    QString recordFile() const { return folder_.filePath(QStringLiteral("opened")); }
+    // PATH with the fake first.
+    QByteArray path() const;
+
+    // Puts the fake first on this process's PATH until destruction.
+    void install();
+
+    QStringList openedLinks() const;
+
+private:
+    QTemporaryDir folder_;
+    bool valid_ = false;
+    bool installed_ = false;
+    QByteArray savedPath_;
+};
+
+} // namespace kestrivane::test

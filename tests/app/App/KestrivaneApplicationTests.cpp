@@ -1,0 +1,154 @@
+#include "App/KestrivaneApplication.h"
+#include "App/MenuBarTray.h"
+#include "Stores/AppStore.h"
+#include "Support/AppL10n.h"
+#include "Support/AppNotificationCenter.h"
+#include "Support/DateFormatting.h"
+#include "Support/Localization.h"
+#include "Support/ShortcutSettings.h"
+#include "Support/WindowRegistry.h"
+#include "TestSupport/Coroutines.h"
+#include "TestSupport/FakeGoogleServer.h"
+#include "TestSupport/InMemoryTokenStore.h"
+#include "TestSupport/RecordingNotificationScheduler.h"
+#include "TestSupport/TestEnvironment.h"
+#include "Views/PlaceholderView.h"
+
+#include <QApplication>
+#include <QMenu>
+
+#include <gtest/gtest.h>
+
+using namespace kestrivane;
+using namespace std::chrono_literals;
+
+namespace {
+
+QList<QWidget *> visibleTopLevels(const QString &name)
+{
+    QList<QWidget *> found;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == name && widget->isVisible())
+            found.append(widget);
+    }
+    return found;
+}
+
+class KestrivaneApplicationTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        KV_REQUIRE(test::displayProblem());
+        server.route("GET", "/appcast.xml", [](const test::RecordedRequest &) { return test::FakeResponse::json(404, "{}"); });
+    }
+
+    void TearDown() override
+    {
+        application.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        AppL10n::configure(std::nullopt);
+        L10n::configure(std::nullopt);
+        DateFormatting::configure(std::nullopt);
+    }
+
+    KestrivaneApplication &launch(const QStringList &arguments)
+    {
+        KestrivaneApplication::Options options;
+        options.delegate.updater.feedURL = server.baseURL().resolved(QUrl("/appcast.xml"));
+        options.delegate.checkLaunchLocation = false;
+        options.delegate.terminate = [this] { ++terminations; };
+        options.userDefaults = defaults;
+        options.notificationScheduler = scheduler;
+        options.tokenStore = std::make_shared<test::InMemoryTokenStore>();
+        application = std::make_unique<KestrivaneApplication>(QStringList{"kestrivane"} + arguments,
+                                                              KestrivaneApplication::Environment{}, options);
+        EXPECT_TRUE(application->launch());
+        return *application;
+    }
+
+    test::FakeGoogleServer server;
+    std::shared_ptr<InMemoryUserDefaults> defaults = std::make_shared<InMemoryUserDefaults>();
+    std::shared_ptr<test::RecordingNotificationScheduler> scheduler = std::make_shared<test::RecordingNotificationScheduler>();
+    std::unique_ptr<KestrivaneApplication> application;
+    int terminations = 0;
+};
+
+} // namespace
+
+TEST_F(KestrivaneApplicationTest, DemoLaunchOpensOneTodayWindowInTheDemoLocaleWithoutStartingTheSync)
+{
+    KestrivaneApplication &app = launch({"--demo-data", "--demo-locale=ja", "--demo-state=current"});
+    ASSERT_TRUE(app.demoMode().enabled);
+
+    // The locale reached all three lookups before the windows were made.
+    EXPECT_EQ(AppL10n::overrideLocaleIdentifier(), std::optional<QString>("ja"));
+    EXPECT_EQ(L10n::overrideLocaleIdentifier(), std::optional<QString>("ja"));
+    EXPECT_EQ(DateFormatting::shortTime().locale().language(), QLocale::Japanese);
+
+    ASSERT_EQ(visibleTopLevels(WindowRegistry::todayMeets).size(), 1);
+    EXPECT_TRUE(visibleTopLevels(WindowRegistry::setup).isEmpty());
+    QWidget *today = visibleTopLevels(WindowRegistry::todayMeets).first();
+    EXPECT_EQ(today->windowTitle(), AppL10n::text("today_meets_title"));
+    EXPECT_EQ(today->windowTitle(), QStringLiteral("今日のミーティング"));
+    EXPECT_EQ(today->size(), QSize(560, 520));
+    // The placeholder shows the demo meetings as plain text.
+    auto *placeholder = today->findChild<PlaceholderView *>();
+    ASSERT_NE(placeholder, nullptr);
+    EXPECT_TRUE(placeholder->meetingsText().contains(QStringLiteral("リリース確認")));
+
+    // The tray label follows the store: a meeting in progress.
+    EXPECT_EQ(app.tray()->trayIcon()->toolTip(), AppL10n::text("menu_bar_in_meeting"));
+
+    // Three posts, one window; a minimised one comes back.
+    for (int i = 0; i < 3; ++i)
+        AppNotificationCenter::defaultCenter().post(AppNotificationCenter::openTodayMeetsWindow);
+    test::spin(50ms);
+    EXPECT_EQ(visibleTopLevels(WindowRegistry::todayMeets).size(), 1);
+    today->showMinimized();
+    ASSERT_TRUE(today->isMinimized());
+    AppNotificationCenter::defaultCenter().post(AppNotificationCenter::openTodayMeetsWindow);
+    EXPECT_FALSE(today->isMinimized());
+    EXPECT_EQ(visibleTopLevels(WindowRegistry::todayMeets).first(), today);
+
+    // Demo mode: no periodic sync, so the notification service is never asked.
+    test::spin(100ms);
+    EXPECT_EQ(scheduler->authorizationRequests, 0);
+    EXPECT_FALSE(app.store().syncStatus().kind() == AppStore::SyncStatus::Kind::syncing);
+}
+
+TEST_F(KestrivaneApplicationTest, WithoutAnAccountTheSetupWindowOpensAndTheSyncStarts)
+{
+    KestrivaneApplication &app = launch({});
+    EXPECT_FALSE(app.demoMode().enabled);
+    EXPECT_EQ(visibleTopLevels(WindowRegistry::setup).size(), 1);
+    EXPECT_TRUE(visibleTopLevels(WindowRegistry::todayMeets).isEmpty());
+    EXPECT_EQ(visibleTopLevels(WindowRegistry::setup).first()->size(), QSize(520, 460));
+    // The periodic sync ran once: with no account it ends idle.
+    ASSERT_TRUE(test::waitUntil([&] { return app.store().hasCompletedInitialSync(); }, 5s));
+    EXPECT_EQ(app.store().syncStatus().kind(), AppStore::SyncStatus::Kind::idle);
+    EXPECT_EQ(app.tray()->trayIcon()->toolTip(), QStringLiteral("Kestrivane"));
+
+    // The tray menu: the four commands, then Quit.
+    QStringList titles;
+    for (QAction *action : app.tray()->menu()->actions()) {
+        if (!action->isSeparator())
+            titles << action->text();
+    }
+    EXPECT_EQ(titles, (QStringList{AppL10n::text("open_today_meets_shortcut"), AppL10n::text("join_meet_shortcut"),
+                                   AppL10n::text("check_for_updates"), AppL10n::text("send_feedback"), AppL10n::text("quit")}));
+    // Join with nothing to join: the Today window.
+    app.tray()->menu()->actions().at(1)->trigger();
+    EXPECT_EQ(visibleTopLevels(WindowRegistry::todayMeets).size(), 1);
+
+    // The shortcuts come from the same settings domain.
+    EXPECT_EQ(app.shortcutSettings().openTodayMeets(), KestrivaneShortcut::openTodayMeetsDefault());
+    app.shortcutSettings().setJoinMeet({40, 0x1900, "K"});
+    EXPECT_TRUE(defaults->contains(ShortcutSettings::joinMeetKey));
+
+    // The application's quit event (what QCoreApplication::quit() sends while the application
+    // runs) takes the orderly quit.
+    QEvent quit(QEvent::Quit);
+    QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
+    ASSERT_TRUE(test::waitUntil([&] { return terminations == 1; }, 3s));
+    EXPECT_TRUE(scheduler->calls.contains("cancelMeet"));
+}
