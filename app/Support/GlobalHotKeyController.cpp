@@ -255,7 +255,10 @@ bool GlobalHotKeyController::nativeEventFilter(const QByteArray &eventType, void
     if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)
         return false;
     auto *key = reinterpret_cast<xcb_key_press_event_t *>(event);
-    if (key->event != x11_->root)
+    // The grab reports events to the application's own focused window when there is one: the
+    // press that starts it comes to the root, its release may go to that window.
+    const bool atRoot = key->event == x11_->root;
+    if (type == XCB_KEY_PRESS && !atRoot)
         return false;
     const quint16 locks = XCB_MOD_MASK_LOCK | x11_->numLockModifier;
     const quint16 modifiers = key->state & coreModifiers & ~locks;
@@ -269,7 +272,7 @@ bool GlobalHotKeyController::nativeEventFilter(const QByteArray &eventType, void
                 continue;
             hotKey->held = false;
             hotKey->releasedAt = key->time;
-            return true;
+            return atRoot;
         }
         if (hotKey->modifiers != modifiers)
             continue;

@@ -1,0 +1,125 @@
+#include "TestSupport/X11Windows.h"
+
+#include <QGuiApplication>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <functional>
+
+namespace kestrivane::test {
+
+namespace {
+
+xcb_connection_t *connection()
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+xcb_window_t rootWindow(xcb_connection_t *c)
+{
+    return xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+}
+
+xcb_atom_t atom(xcb_connection_t *c, const QByteArray &name)
+{
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, name.size(), name.constData()), nullptr);
+    xcb_atom_t result = XCB_ATOM_NONE;
+    if (reply)
+        result = reply->atom;
+    std::free(reply);
+    return result;
+}
+
+QByteArray property(xcb_connection_t *c, xcb_window_t window, xcb_atom_t name)
+{
+    xcb_get_property_reply_t *reply =
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, name, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024), nullptr);
+    QByteArray value;
+    if (reply)
+        value = QByteArray(static_cast<const char *>(xcb_get_property_value(reply)), xcb_get_property_value_length(reply));
+    std::free(reply);
+    return value;
+}
+
+} // namespace
+
+QList<X11Window> x11Windows()
+{
+    QList<X11Window> windows;
+    xcb_connection_t *c = connection();
+    if (!c)
+        return windows;
+    const xcb_window_t root = rootWindow(c);
+    const xcb_atom_t roleAtom = atom(c, "WM_WINDOW_ROLE");
+
+    std::function<void(xcb_window_t, bool)> walk = [&](xcb_window_t parent, bool parentViewable) {
+        xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c, xcb_query_tree(c, parent), nullptr);
+        if (!tree)
+            return;
+        const xcb_window_t *children = xcb_query_tree_children(tree);
+        const int count = xcb_query_tree_children_length(tree);
+        for (int i = 0; i < count; ++i) {
+            X11Window window;
+            window.id = children[i];
+            window.parent = parent;
+            window.topLevel = parent == root;
+            xcb_get_window_attributes_reply_t *attributes =
+                xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, children[i]), nullptr);
+            window.viewable = parentViewable && attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+            std::free(attributes);
+            window.role = QString::fromUtf8(property(c, children[i], roleAtom));
+            window.instanceName = QString::fromUtf8(property(c, children[i], XCB_ATOM_WM_CLASS).split('\0').value(0));
+            windows.append(window);
+            walk(children[i], window.viewable);
+        }
+        std::free(tree);
+    };
+    walk(root, true);
+    return windows;
+}
+
+QList<X11Window> x11TopLevels(const QString &role)
+{
+    QList<X11Window> found;
+    for (const X11Window &window : x11Windows()) {
+        if (window.topLevel && window.viewable && window.role == role)
+            found.append(window);
+    }
+    return found;
+}
+
+QString x11TopmostRole()
+{
+    QString role;
+    for (const X11Window &window : x11Windows()) {
+        if (window.topLevel && window.viewable && !window.role.isEmpty())
+            role = window.role;
+    }
+    return role;
+}
+
+QList<X11Window> x11EmbeddedWindows(const QString &instanceName)
+{
+    QList<X11Window> found;
+    for (const X11Window &window : x11Windows()) {
+        if (!window.topLevel && window.viewable && window.instanceName == instanceName)
+            found.append(window);
+    }
+    return found;
+}
+
+bool x11TrayManagerPresent()
+{
+    xcb_connection_t *c = connection();
+    if (!c)
+        return false;
+    xcb_get_selection_owner_reply_t *reply =
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom(c, "_NET_SYSTEM_TRAY_S0")), nullptr);
+    const bool present = reply && reply->owner != XCB_NONE;
+    std::free(reply);
+    return present;
+}
+
+} // namespace kestrivane::test

@@ -1,0 +1,312 @@
+#include "App/AppDelegate.h"
+#include "Services/KeychainTokenStore.h"
+#include "Support/AppBuildChannel.h"
+#include "TestSupport/Coroutines.h"
+#include "TestSupport/DesktopSession.h"
+#include "TestSupport/FakeGoogleServer.h"
+#include "TestSupport/FakeNotificationServer.h"
+#include "TestSupport/TestEnvironment.h"
+#include "TestSupport/X11Windows.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QScreen>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+// The real program, launched in a desktop of its own on the test display.
+
+using namespace kestrivane;
+using namespace kestrivane::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString program = QStringLiteral(KESTRIVANE_EXECUTABLE);
+// Generous: the sanitizer build starts slowly.
+constexpr auto patience = 20s;
+
+// A picture of the whole display, kept with the test's artifacts.
+void screenshot(const QString &name)
+{
+    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/artifacts/whole-app");
+    QDir().mkpath(folder);
+    QGuiApplication::primaryScreen()->grabWindow(0).save(folder + u'/' + name + QStringLiteral(".png"));
+}
+
+bool waitForWindows(const QString &role, qsizetype count)
+{
+    return waitUntil([&] { return x11TopLevels(role).size() == count; }, patience);
+}
+
+// A window of this test process, raised over everything, so fronting can be seen in the stacking order.
+class Obstruction {
+public:
+    Obstruction()
+    {
+        widget.setWindowRole(QStringLiteral("obstruction"));
+        widget.setGeometry(100, 100, 400, 300);
+    }
+    void raise()
+    {
+        widget.show();
+        widget.raise();
+        waitUntil([] { return x11TopmostRole() == u"obstruction"; }, 5s);
+    }
+    QWidget widget;
+};
+
+class WholeApplicationTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        KV_REQUIRE(displayProblem());
+        KV_REQUIRE(session.problem());
+        server.route("GET", "/appcast.xml", [](const RecordedRequest &) {
+            FakeResponse response;
+            response.body = "<rss version=\"2.0\"><channel><item><version>999.0</version><displayVersion>999</displayVersion>"
+                            "<link>https://kestrivane.app/download</link></item></channel></rss>";
+            return response;
+        });
+        session.setVariable(AppDelegate::skipLaunchLocationCheckVariable, QStringLiteral("1"));
+        session.setVariable(QStringLiteral("KESTRIVANE_APPCAST_URL"), server.baseURL().resolved(QUrl("/appcast.xml")).toString());
+    }
+
+    QProcess *launch(const QStringList &arguments = {})
+    {
+        QProcess *app = session.start(program, arguments);
+        EXPECT_TRUE(app->waitForStarted(5000));
+        return app;
+    }
+
+    bool settingsWritten() const { return QDir(session.configHome() + QStringLiteral("/kestrivane")).exists(); }
+
+    DesktopSession session;
+    FakeGoogleServer server;
+};
+
+} // namespace
+
+TEST_F(WholeApplicationTest, DemoLaunchWithATrayFrontsItsTodayWindowForHotKeysAndASecondLaunch)
+{
+    ASSERT_EQ(session.startTray(), QString());
+    ASSERT_TRUE(waitUntil([] { return x11TrayManagerPresent(); }, 5s));
+    QProcess *app = launch({"--demo-data", "--demo-locale=en"});
+
+    ASSERT_TRUE(waitForWindows("today-meets", 1));
+    EXPECT_TRUE(x11TopLevels("setup").isEmpty());
+    ASSERT_TRUE(waitUntil([] { return x11EmbeddedWindows("kestrivane").size() == 1; }, patience));
+    // The silent update check of the start-up.
+    EXPECT_TRUE(waitUntil([&] { return !server.requestsTo("GET", "/appcast.xml").isEmpty(); }, patience));
+    spin(300ms);
+    screenshot("demo-today-and-tray");
+
+    // A left click on the tray icon opens the panel; Escape closes it.
+    const QString icon = QString::number(x11EmbeddedWindows("kestrivane").first().id);
+    ASSERT_EQ(session.run("xdotool", {"mousemove", "--window", icon, "10", "10", "click", "1"}).exitCode, 0);
+    ASSERT_TRUE(waitForWindows("menu-bar-panel", 1));
+    spin(200ms);
+    screenshot("demo-panel");
+    ASSERT_TRUE(pressKeys({"Escape"}));
+    ASSERT_TRUE(waitForWindows("menu-bar-panel", 0));
+
+    // A second launch leaves at once and fronts the first one's Today window.
+    Obstruction obstruction;
+    obstruction.raise();
+    QProcess *second = launch({"--demo-data"});
+    EXPECT_EQ(DesktopSession::waitForExit(second, patience), 0);
+    EXPECT_TRUE(waitUntil([] { return x11TopmostRole() == u"today-meets"; }, patience));
+    EXPECT_EQ(x11TopLevels("today-meets").size(), 1);
+
+    // The open hot key fronts it too.
+    obstruction.raise();
+    ASSERT_TRUE(pressKeys({"ctrl+alt+super+m"}));
+    EXPECT_TRUE(waitUntil([] { return x11TopmostRole() == u"today-meets"; }, patience));
+
+    // The join hot key opens the next meeting's link, also with Num Lock on.
+    ASSERT_TRUE(pressKeys({"ctrl+alt+super+j"}));
+    ASSERT_TRUE(waitUntil([&] { return session.browser().openedLinks().size() == 1; }, patience));
+    EXPECT_TRUE(session.browser().openedLinks().first().startsWith("https://accounts.google.com/AccountChooser?"));
+    EXPECT_TRUE(session.browser().openedLinks().first().contains("meet.google.com"));
+    ASSERT_TRUE(pressKeys({"Num_Lock"}));
+    ASSERT_TRUE(pressKeys({"ctrl+alt+super+j"}));
+    ASSERT_TRUE(pressKeys({"Num_Lock"}));
+    ASSERT_TRUE(waitUntil([&] { return session.browser().openedLinks().size() == 2; }, patience));
+
+    // Other letters do nothing.
+    obstruction.raise();
+    ASSERT_TRUE(pressKeys({"ctrl+alt+super+l", "ctrl+alt+super+a"}));
+    spin(500ms);
+    EXPECT_EQ(x11TopmostRole(), "obstruction");
+    EXPECT_EQ(session.browser().openedLinks().size(), 2);
+    EXPECT_EQ(x11TopLevels("today-meets").size(), 1);
+
+    // Quit from the tray menu: its last command.
+    ASSERT_EQ(session.run("xdotool", {"mousemove", "--window", icon, "10", "10", "click", "3"}).exitCode, 0);
+    spin(300ms);
+    screenshot("demo-tray-menu");
+    ASSERT_TRUE(pressKeys({"Up", "Return"}));
+    EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
+}
+
+TEST_F(WholeApplicationTest, FirstLaunchWithoutATrayOpensTheSetupWindowAndQuitsOnTerm)
+{
+    ASSERT_FALSE(x11TrayManagerPresent());
+    QProcess *app = launch();
+    ASSERT_TRUE(waitForWindows("setup", 1));
+    spin(500ms);
+    EXPECT_EQ(x11TopLevels("setup").size(), 1);
+    EXPECT_TRUE(x11TopLevels("today-meets").isEmpty());
+    screenshot("setup-without-tray");
+
+    // The hot keys work without a tray: the Today window opens; with nothing to join it is fronted.
+    ASSERT_TRUE(pressKeys({"ctrl+alt+super+m"}));
+    ASSERT_TRUE(waitForWindows("today-meets", 1));
+    Obstruction obstruction;
+    obstruction.raise();
+    ASSERT_TRUE(pressKeys({"ctrl+alt+super+j"}));
+    EXPECT_TRUE(waitUntil([] { return x11TopmostRole() == u"today-meets"; }, patience));
+    EXPECT_TRUE(session.browser().openedLinks().isEmpty());
+    EXPECT_EQ(x11TopLevels("today-meets").size(), 1);
+
+    app->terminate();
+    EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
+}
+
+TEST_F(WholeApplicationTest, ATemporaryFolderBringsTheWarningAndNothingIsWritten)
+{
+    QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/kv-launch-XXXXXX"));
+    ASSERT_TRUE(folder.isValid());
+    const QString copy = folder.filePath(QStringLiteral("kestrivane"));
+    ASSERT_TRUE(QFile::copy(program, copy));
+    session.removeVariable(AppDelegate::skipLaunchLocationCheckVariable);
+
+    QProcess *app = session.start(copy, {"--demo-data", "--demo-locale=en"});
+    ASSERT_TRUE(waitForWindows("launch-location-warning", 1));
+    spin(300ms);
+    screenshot("launch-location-warning");
+    EXPECT_TRUE(x11TopLevels("today-meets").isEmpty());
+    const QString warning = QString::number(x11TopLevels("launch-location-warning").first().id);
+    ASSERT_EQ(session.run("xdotool", {"windowfocus", "--sync", warning}).exitCode, 0);
+    ASSERT_TRUE(pressKeys({"Return"}));
+    EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
+    EXPECT_FALSE(settingsWritten());
+    EXPECT_TRUE(server.requestsTo("GET", "/appcast.xml").isEmpty());
+}
+
+namespace {
+
+QByteArray json(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+QJsonObject meeting(const QString &id, const QString &title, const QDateTime &start, const QString &code)
+{
+    const auto time = [](const QDateTime &t) { return QJsonObject{{"dateTime", t.toUTC().toString(Qt::ISODate)}}; };
+    return QJsonObject{{"id", id}, {"summary", title}, {"start", time(start)}, {"end", time(start.addSecs(1800))},
+                       {"hangoutLink", "https://meet.google.com/" + code}};
+}
+
+// The main road against the stand-in Google server, with a notification server of `kind`.
+class MainRoadTest : public WholeApplicationTest {
+protected:
+    void SetUp() override
+    {
+        WholeApplicationTest::SetUp();
+        ASSERT_EQ(session.startKeyring(), QString());
+        session.setVariable(QStringLiteral("KESTRIVANE_GOOGLE_STAND_IN"), server.baseURL().toString());
+
+        // The OAuth client of this install.
+        QDir().mkpath(session.dataHome() + "/kestrivane");
+        QFile config(session.dataHome() + "/kestrivane/OAuthConfig.plist");
+        ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+        config.write(R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict><key>GOOGLE_OAUTH_CLIENT_ID</key><string>test-client.apps.example</string>
+<key>GOOGLE_OAUTH_CLIENT_SECRET</key><string>test-secret</string></dict></plist>)");
+        config.close();
+
+        // The token a single-account install left in the keyring.
+        const OAuthToken token{QStringLiteral("ya29.legacy"), QStringLiteral("1//legacy"),
+                               QDateTime::currentDateTimeUtc().addSecs(3600)};
+        ASSERT_EQ(session.run("secret-tool", {"store", "--label=Kestrivane", "xdg:schema", KeychainTokenStore::schemaName,
+                                              "service", service, "account", "oauth"}, token.toJson()).exitCode, 0);
+
+        calendar.acceptedToken = QStringLiteral("ya29.legacy");
+        calendar.profile = FakeResponse::json(200, R"({"id": "1", "email": "emma@example.com", "name": "Emma"})");
+        calendar.calendarList = FakeResponse::json(200, json(QJsonObject{{"items", QJsonArray{QJsonObject{
+            {"id", "emma@example.com"}, {"summary", "Emma"}, {"primary", true}, {"accessRole", "owner"}}}}}));
+        // One meeting whose notification is due a few seconds after the start-up's sync (the lead
+        // time is 30 minutes), one whose notification is hours away.
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        calendar.setEvents("emma@example.com", json(QJsonObject{{"summary", "Emma"}, {"items", QJsonArray{
+            meeting("soon", "Design review", now.addSecs(30 * 60 + 8), "abc-defg-hij"),
+            meeting("later", "Weekly planning", now.addSecs(5 * 3600), "klm-nopq-rst")}}}));
+    }
+
+    const QString service = AppBuildChannel::current().keychainService();
+    FakeGoogleOAuth oauth{server};
+    FakeGoogleCalendar calendar{server};
+};
+
+} // namespace
+
+TEST_F(MainRoadTest, TheLegacyAccountSyncsAndItsMeetingIsNotifiedAndJoinedFromTheNotification)
+{
+    FakeNotificationServer notifications(session.bus().address());
+    ASSERT_EQ(notifications.start(), QString());
+
+    QProcess *app = launch();
+    ASSERT_TRUE(waitUntil([&] { return !notifications.notifications().isEmpty(); }, patience));
+    const FakeNotificationServer::Notification shown = notifications.notifications().first();
+    EXPECT_TRUE(shown.summary.contains("Design review") || shown.body.contains("Design review"));
+    EXPECT_TRUE(shown.actions.contains("default"));
+
+    // The legacy item moved to the account's own item.
+    const QStringList accounts = [&] {
+        const SecretToolResult found = session.run("secret-tool", {"search", "--all", "service", service});
+        QStringList names;
+        for (const QString &line : QString::fromUtf8(found.errors).split('\n')) {
+            if (line.startsWith("attribute.account = "))
+                names << line.mid(20);
+        }
+        return names;
+    }();
+    EXPECT_EQ(accounts, QStringList{"oauth:emma@example.com"});
+    // The setup window opened: no account was listed when the application started.
+    EXPECT_TRUE(waitForWindows("setup", 1));
+
+    // A click on the notification opens the meeting under its account.
+    notifications.invokeAction(shown.id, "default");
+    ASSERT_TRUE(waitUntil([&] { return session.browser().openedLinks().size() == 1; }, patience));
+    EXPECT_TRUE(session.browser().openedLinks().first().startsWith("https://accounts.google.com/AccountChooser?"));
+    EXPECT_TRUE(session.browser().openedLinks().first().contains("abc-defg-hij"));
+
+    // Quitting cleans up and ends normally; the later meeting is never notified.
+    app->terminate();
+    EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
+    EXPECT_EQ(notifications.notifications().size(), 1);
+}
+
+TEST_F(MainRoadTest, TheNotificationReachesARealNotificationDaemon)
+{
+    ASSERT_EQ(session.startNotificationDaemon(), QString());
+    QProcess *app = launch();
+    const auto displayed = [&] {
+        const SecretToolResult count = session.run("dunstctl", {"count", "displayed"});
+        return count.exitCode == 0 ? QString::fromUtf8(count.output).trimmed().toInt() : -1;
+    };
+    ASSERT_TRUE(waitUntil([&] { return displayed() == 1; }, patience));
+    spin(300ms);
+    screenshot("notification-in-dunst");
+    app->terminate();
+    EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
+}
