@@ -157,6 +157,49 @@ TEST_F(WholeApplicationTest, DemoLaunchWithATrayFrontsItsTodayWindowForHotKeysAn
     EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
 }
 
+// The embedded tray icon as the tray shows it, kept with the artifacts; whether a pixel of its
+// upper right quarter (where the status dot goes) has about this colour.
+bool trayIconShowsDot(const QString &name, const QColor &dot)
+{
+    const QList<X11Window> icons = x11EmbeddedWindows("kestrivane");
+    if (icons.size() != 1)
+        return false;
+    const QImage image = QGuiApplication::primaryScreen()->grabWindow(icons.first().id).toImage();
+    const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/artifacts/whole-app");
+    QDir().mkpath(folder);
+    image.scaled(image.size() * 4, Qt::KeepAspectRatio, Qt::FastTransformation).save(folder + QStringLiteral("/tray-") + name + ".png");
+    for (int y = 0; y < image.height() / 2; ++y) {
+        for (int x = image.width() / 2; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (std::abs(pixel.red() - dot.red()) < 40 && std::abs(pixel.green() - dot.green()) < 40 &&
+                std::abs(pixel.blue() - dot.blue()) < 40)
+                return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(WholeApplicationTest, TheTrayIconShowsTheDemoStates)
+{
+    ASSERT_EQ(session.startTray(), QString());
+    ASSERT_TRUE(waitUntil([] { return x11TrayManagerPresent(); }, 5s));
+    const QString channel = AppBuildChannel::current().rawValue();
+    const QList<std::pair<QString, QColor>> states{
+        {"next", QColor()}, {"ready", QColor(255, 204, 0)}, {"current", QColor(52, 199, 89)}};
+    for (const auto &[state, dot] : states) {
+        QProcess *app = launch({"--demo-data", "--demo-state=" + state});
+        ASSERT_TRUE(waitUntil([] { return x11EmbeddedWindows("kestrivane").size() == 1; }, patience)) << state.toStdString();
+        spin(300ms);
+        const bool yellow = trayIconShowsDot(channel + "-" + state, QColor(255, 204, 0));
+        const bool green = trayIconShowsDot(channel + "-" + state, QColor(52, 199, 89));
+        EXPECT_EQ(yellow, dot == QColor(255, 204, 0)) << state.toStdString();
+        EXPECT_EQ(green, dot == QColor(52, 199, 89)) << state.toStdString();
+        app->terminate();
+        ASSERT_EQ(DesktopSession::waitForExit(app, patience), 0);
+        ASSERT_TRUE(waitUntil([] { return x11EmbeddedWindows("kestrivane").isEmpty(); }, patience));
+    }
+}
+
 TEST_F(WholeApplicationTest, FirstLaunchWithoutATrayOpensTheSetupWindowAndQuitsOnTerm)
 {
     ASSERT_FALSE(x11TrayManagerPresent());
@@ -307,6 +350,20 @@ TEST_F(MainRoadTest, TheNotificationReachesARealNotificationDaemon)
     ASSERT_TRUE(waitUntil([&] { return displayed() == 1; }, patience));
     spin(300ms);
     screenshot("notification-in-dunst");
+    app->terminate();
+    EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
+}
+
+TEST_F(MainRoadTest, AFailingSyncPutsTheAttentionDotOnTheTrayIcon)
+{
+    ASSERT_EQ(session.startTray(), QString());
+    ASSERT_TRUE(waitUntil([] { return x11TrayManagerPresent(); }, 5s));
+    calendar.calendarList = FakeResponse::json(500, R"({"error": {"code": 500, "message": "backend error"}})");
+    QProcess *app = launch();
+    ASSERT_TRUE(waitUntil([] { return x11EmbeddedWindows("kestrivane").size() == 1; }, patience));
+    EXPECT_TRUE(waitUntil([] {
+        return trayIconShowsDot(AppBuildChannel::current().rawValue() + "-attention", QColor(255, 59, 48));
+    }, patience));
     app->terminate();
     EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
 }
