@@ -22,13 +22,14 @@ int main(int argc, char *argv[])
         return 0;
 
     KestrivaneApplication kestrivane(application.arguments(), DemoMode::processEnvironment());
+    // SIGTERM and SIGINT take the orderly quit from here on.
+    QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &QuitSignals::quitRequested, &kestrivane.delegate(),
+                     [&kestrivane](int) { kestrivane.delegate().applicationShouldTerminate(); });
     if (!kestrivane.launch())
         return 0;
 
     QObject::connect(&instance, &SingleInstance::reopenRequested, &kestrivane.delegate(),
                      &AppDelegate::applicationShouldHandleReopen);
-    QuitSignals quitSignals;
-    QObject::connect(&quitSignals, &QuitSignals::quitRequested, &kestrivane.delegate(),
-                     [&kestrivane](int) { kestrivane.delegate().applicationShouldTerminate(); });
     return application.exec();
 }

@@ -148,6 +148,13 @@ UpdateChecker::UpdateChecker(Options options, QObject *parent)
 {
 }
 
+UpdateChecker::~UpdateChecker()
+{
+    const QList<QNetworkReply *> replies = network_->findChildren<QNetworkReply *>();
+    for (QNetworkReply *reply : replies)
+        reply->abort();
+}
+
 QCoro::Task<std::optional<AppcastItem>> UpdateChecker::check()
 {
     const QByteArray feed = co_await fetchFeed();

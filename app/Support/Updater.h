@@ -63,6 +63,8 @@ public:
     static Options defaultOptions();
 
     explicit UpdateChecker(Options options, QObject *parent = nullptr);
+    // Aborts a fetch under way: its check ends with an error instead of waiting for ever.
+    ~UpdateChecker() override;
 
     const Options &options() const { return options_; }
 

@@ -199,6 +199,20 @@ TEST_F(UpdaterTest, ControllerReportsEveryOutcomeToItsDelegate)
     EXPECT_EQ(statusChanges.count(), 3);
 }
 
+TEST_F(UpdaterTest, AControllerGoingAwayEndsItsCheckUnderWay)
+{
+    RecordingDelegate delegate;
+    auto controller = std::make_unique<UpdaterController>(&delegate, options("1.0"));
+    serve({}, 200, true);
+    auto check = controller->runCheck(false);
+    ASSERT_TRUE(test::waitUntil([&] { return !server.requests.isEmpty(); }, 2s));
+    controller.reset();
+    // The check has ended (the sanitizer build would report its frame otherwise) and told nobody.
+    test::runTask(std::move(check), 1s);
+    EXPECT_TRUE(delegate.found.isEmpty());
+    EXPECT_TRUE(delegate.errors.isEmpty());
+}
+
 TEST_F(UpdaterTest, InteractiveCheckShowsItsResultInTheDialog)
 {
     KV_REQUIRE(test::displayProblem());
