@@ -543,13 +543,18 @@ QString AppStore::googleCalendarID(const QString &accountID, const QString &cale
     return accountID + googleCalendarIDSeparator + calendarID;
 }
 
-std::shared_ptr<GoogleOAuthClient> AppStore::syncOAuthClient(const GoogleAccount &account, quint64 accountsGeneration)
+std::shared_ptr<OAuthTokenStoring> AppStore::generationGuardedTokenStore(std::shared_ptr<OAuthTokenStoring> inner,
+                                                                         quint64 accountsGeneration)
 {
     QPointer<AppStore> self(this);
-    auto store = std::make_shared<PassTokenStore>(googleTokenStore(account), [self, accountsGeneration] {
+    return std::make_shared<PassTokenStore>(std::move(inner), [self, accountsGeneration] {
         return self && self->accountsGeneration_ == accountsGeneration;
     });
-    return makeGoogleOAuthClient(std::move(store));
+}
+
+std::shared_ptr<GoogleOAuthClient> AppStore::syncOAuthClient(const GoogleAccount &account, quint64 accountsGeneration)
+{
+    return makeGoogleOAuthClient(generationGuardedTokenStore(googleTokenStore(account), accountsGeneration));
 }
 
 QSet<QString> AppStore::updateCalendarsAndSelection(const QList<CalendarInfo> &incoming)

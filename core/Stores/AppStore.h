@@ -268,6 +268,10 @@ private:
     // The OAuth client a sync pass uses for an account: its token store writes nothing once the
     // account list has changed since `accountsGeneration`.
     std::shared_ptr<GoogleOAuthClient> syncOAuthClient(const GoogleAccount &account, quint64 accountsGeneration);
+    // `inner`, refusing writes once the account list has changed from `accountsGeneration`, so a
+    // token refresh that ends after a disconnect or reconnect does not bring an item back.
+    std::shared_ptr<OAuthTokenStoring> generationGuardedTokenStore(std::shared_ptr<OAuthTokenStoring> inner,
+                                                                   quint64 accountsGeneration);
     static QCoro::Task<void> periodicSyncLoop(QPointer<AppStore> store, QPointer<CancellableWait> task,
                                               std::chrono::milliseconds interval);
     static QCoro::Task<void> presentationRefreshLoop(QPointer<AppStore> store, QPointer<CancellableWait> task,
@@ -307,8 +311,6 @@ private:
     std::shared_ptr<OAuthTokenStoring> makeTokenStore(const QString &account) const;
     GoogleOAuthConfiguration googleOAuthConfiguration() const;
     std::shared_ptr<GoogleOAuthClient> googleOAuthClient(const GoogleAccount &account) const;
-    // Over the injected token store.
-    std::shared_ptr<GoogleOAuthClient> googleOAuthClient() const;
     std::shared_ptr<GoogleOAuthClient> makeGoogleOAuthClient(std::shared_ptr<OAuthTokenStoring> tokenStore) const;
     std::shared_ptr<GoogleCalendarClient> makeGoogleCalendarClient(std::shared_ptr<GoogleOAuthClient> oauthClient) const;
     void upsertGoogleAccount(const GoogleAccount &account);

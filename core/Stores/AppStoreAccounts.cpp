@@ -65,11 +65,6 @@ std::shared_ptr<GoogleOAuthClient> AppStore::googleOAuthClient(const GoogleAccou
     return makeGoogleOAuthClient(googleTokenStore(account));
 }
 
-std::shared_ptr<GoogleOAuthClient> AppStore::googleOAuthClient() const
-{
-    return makeGoogleOAuthClient(tokenStore_);
-}
-
 std::shared_ptr<GoogleCalendarClient> AppStore::makeGoogleCalendarClient(std::shared_ptr<GoogleOAuthClient> oauthClient) const
 {
     return std::make_shared<GoogleCalendarClient>(std::move(oauthClient), network_, endpoints_);
@@ -329,11 +324,16 @@ QCoro::Task<void> AppStore::migrateLegacyGoogleAccountIfNeeded()
         co_return;
 
     QPointer<AppStore> self(this);
-    // The profile request may refresh the legacy token and store it in the legacy item.
-    const std::shared_ptr<GoogleCalendarClient> calendarClient = makeGoogleCalendarClient(googleOAuthClient());
+    // The profile request may refresh the legacy token and store it in the legacy item, unless the
+    // account list changed meanwhile (a disconnect deleted that item).
+    const quint64 generation = accountsGeneration_;
+    const std::shared_ptr<GoogleCalendarClient> calendarClient =
+        makeGoogleCalendarClient(makeGoogleOAuthClient(generationGuardedTokenStore(tokenStore_, generation)));
     const GoogleAccountProfile profile = co_await calendarClient->fetchProfile();
     if (!self)
         co_return;
+    if (accountsGeneration_ != generation)
+        throw CancellationError(); // the pass is stale: its outcome is left to the next one
     const GoogleAccount account = accountFromProfile(profile);
 
     const std::optional<OAuthToken> token = tokenStore_->loadToken();

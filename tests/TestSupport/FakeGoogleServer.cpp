@@ -251,6 +251,8 @@ FakeResponse FakeGoogleOAuth::authorize(const RecordedRequest &request)
 
 FakeResponse FakeGoogleOAuth::token(const RecordedRequest &request)
 {
+    if (onTokenRequest)
+        onTokenRequest(request);
     if (request.header("content-type") != "application/x-www-form-urlencoded")
         return oauthError(QStringLiteral("invalid_request"), QStringLiteral("Unexpected content type"));
     if (request.formValue(QStringLiteral("client_id")) != clientID

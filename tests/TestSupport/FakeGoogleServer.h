@@ -116,6 +116,9 @@ public:
     // The query of the redirect, from the authorisation request's query; default: code and state.
     std::function<QString(const QUrlQuery &authorization)> redirectQuery;
 
+    // Runs when a token request arrives, before it is answered (tests act "meanwhile" here).
+    std::function<void(const RecordedRequest &)> onTokenRequest;
+
     // From the last authorisation request.
     QUrlQuery lastAuthorization;
 

@@ -520,6 +520,29 @@ TEST_F(AppStoreAccountsTest, TheLegacyItemIsMigratedBeforeASync)
     EXPECT_EQ(store->googleAccounts(), QList<GoogleAccount>{old.account()});
 }
 
+TEST_F(AppStoreAccountsTest, DisconnectingAllDuringTheMigrationBringsNothingBack)
+{
+    // The legacy token has expired; while its refresh is under way the user disconnects all.
+    Person old = addPerson(QStringLiteral("old@example.com"), std::nullopt, {QStringLiteral("old-work")});
+    people.back().accessToken = oauth.refreshedAccessToken;
+    old = people.back();
+    oauth.refreshToken = old.refreshToken;
+    KeychainTokenStore legacy(service, KeychainTokenStore::defaultAccount);
+    legacy.saveToken(OAuthToken{QStringLiteral("ya29.expired"), old.refreshToken, clock.now().addSecs(-3600)});
+    makeStore();
+    oauth.onTokenRequest = [this](const RecordedRequest &) {
+        oauth.onTokenRequest = nullptr;
+        store->disconnectGoogle();
+    };
+
+    runTask(store->sync());
+
+    EXPECT_TRUE(store->googleAccounts().isEmpty());
+    EXPECT_TRUE(keyringAccounts(service).isEmpty()); // neither the legacy item nor an account item
+    EXPECT_EQ(store->googleConnectionStatus(), AppStore::GoogleConnectionStatus::disconnected());
+    EXPECT_EQ(store->syncStatus(), AppStore::SyncStatus::idle());
+}
+
 TEST(AppStoreCompositeIDTest, SplitsAtTheFirstSeparator)
 {
     using Parts = std::optional<std::pair<QString, QString>>;
