@@ -210,11 +210,8 @@ bool KestrivaneApplication::bringTodayMeetsWindowToFront()
 
 void KestrivaneApplication::openShortcutMeet()
 {
-    if (const std::optional<QUrl> link = store().shortcutJoinURL()) {
-        openInBrowser(*link).then([](bool) {});
-        return;
-    }
-    openTodayMeetsWindow();
+    // The same road as the join hot key: the link, else the Today window.
+    delegate_->openShortcutMeet();
 }
 
 void KestrivaneApplication::openFeedbackForm()

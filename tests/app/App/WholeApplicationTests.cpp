@@ -220,6 +220,10 @@ TEST_F(WholeApplicationTest, FirstLaunchWithoutATrayOpensTheSetupWindowAndQuitsO
     EXPECT_TRUE(session.browser().openedLinks().isEmpty());
     EXPECT_EQ(x11TopLevels("today-meets").size(), 1);
 
+    // A tray that starts later gets the icon.
+    ASSERT_EQ(session.startTray(), QString());
+    EXPECT_TRUE(waitUntil([] { return x11EmbeddedWindows("kestrivane").size() == 1; }, patience));
+
     app->terminate();
     EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
 }
