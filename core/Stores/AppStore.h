@@ -316,6 +316,9 @@ private:
     void upsertGoogleAccount(const GoogleAccount &account);
     void saveGoogleAccounts();
     void cancelCalendarSelectionSync();
+    // Empties calendars, selection (and its stored key) and meetings of every account, and stops
+    // the alert waits and the debounced sync.
+    void clearCalendarsAndMeetings();
     // Drops these accounts with their calendars, selected calendars and meetings, then re-times the
     // in-app alerts and the system notifications.
     void forgetGoogleAccounts(const QSet<QString> &accountIDs);

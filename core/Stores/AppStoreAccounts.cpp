@@ -215,6 +215,11 @@ QCoro::Task<void> AppStore::connectGoogle(OpenURL openURL)
     publish(syncStatus_, SyncStatus::idle());
 
     // Nothing of the earlier accounts' calendars and meetings is kept until the next sync.
+    clearCalendarsAndMeetings();
+}
+
+void AppStore::clearCalendarsAndMeetings()
+{
     publish(calendars_, QList<CalendarInfo>());
     publish(selectedCalendarIDs_, QSet<QString>());
     hasStoredCalendarSelection_ = false;
@@ -276,17 +281,7 @@ void AppStore::disconnectGoogle()
     saveGoogleAccounts();
     publish(googleConnectionStatus_, GoogleConnectionStatus::disconnected());
 
-    publish(calendars_, QList<CalendarInfo>());
-    publish(selectedCalendarIDs_, QSet<QString>());
-    hasStoredCalendarSelection_ = false;
-    saveSelectedCalendarIDs();
-    publish(todayMeetEvents_, QList<CalendarEvent>());
-    publish(upcomingMeetEvents_, QList<CalendarEvent>());
-    publish(activeMeetEvent_, std::nullopt);
-    publish(currentMeetEvent_, std::nullopt);
-    cachedMeetEvents_.clear();
-    cancelAlertTasks();
-    cancelCalendarSelectionSync();
+    clearCalendarsAndMeetings();
 
     // Runs on its own: the listed notifications, then every pending "meet-" one, so nothing of a
     // disconnected account still fires.

@@ -2,11 +2,11 @@
 
 #include "Support/Clock.h"
 #include "Support/Localization.h"
+#include "TestSupport/SecretTool.h"
 #include "TestSupport/TestEnvironment.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QUuid>
 
 #include <gtest/gtest.h>
@@ -23,28 +23,6 @@ OAuthToken token(const QString &access, std::optional<QString> refresh = QString
     return OAuthToken{access, std::move(refresh), epoch2001.addMSecs(800'000'000'500)};
 }
 
-struct ToolResult {
-    int exitCode = -1;
-    QByteArray output;
-};
-
-// Runs secret-tool, the keyring's own command-line client, so checks do not go through our code.
-ToolResult secretTool(const QStringList &arguments, const QByteArray &input = {})
-{
-    QProcess process;
-    process.start(QStringLiteral("secret-tool"), arguments);
-    if (!process.waitForStarted(5000))
-        return {};
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(10000)) {
-        process.kill();
-        process.waitForFinished();
-        return {};
-    }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput()};
-}
-
 class KeychainTokenStoreTest : public ::testing::Test {
 protected:
     void SetUp() override { KV_REQUIRE(keyringProblem()); }
@@ -53,7 +31,7 @@ protected:
     // The items with this test's service and `account`, whoever wrote them.
     int itemCount(const QString &account) const
     {
-        const ToolResult result = secretTool({QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("service"),
+        const SecretToolResult result = secretTool({QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("service"),
                                               service, QStringLiteral("account"), account});
         // One "[<item path>]" line per item.
         return int(('\n' + result.output).count("\n["));
@@ -155,12 +133,12 @@ TEST_F(KeychainTokenStoreTest, SavedTokenIsInTheKeyringAsItsJson)
     const OAuthToken saved = token(QStringLiteral("outside"));
     KeychainTokenStore(service, QStringLiteral("someone@example.com")).saveToken(saved);
 
-    const ToolResult lookup = secretTool({QStringLiteral("lookup"), QStringLiteral("service"), service,
+    const SecretToolResult lookup = secretTool({QStringLiteral("lookup"), QStringLiteral("service"), service,
                                           QStringLiteral("account"), QStringLiteral("someone@example.com")});
     EXPECT_EQ(lookup.exitCode, 0);
     EXPECT_EQ(lookup.output, saved.toJson());
 
-    const ToolResult search = secretTool({QStringLiteral("search"), QStringLiteral("service"), service});
+    const SecretToolResult search = secretTool({QStringLiteral("search"), QStringLiteral("service"), service});
     EXPECT_TRUE(search.output.contains(
         "label = " + L10n::format(QStringLiteral("keychain_item_label"), QStringLiteral("someone@example.com")).toUtf8()))
         << search.output.constData();
