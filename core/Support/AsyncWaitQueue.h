@@ -12,8 +12,11 @@ namespace kestrivane {
 // coroutine must return at once without touching the owner.
 //
 //     while (busy) {
-//         if (!co_await queue.wait()) co_return;
+//         const bool woken = co_await queue.wait();
+//         if (!woken) co_return;
 //     }
+//
+// Bind the result first, as above: GCC 12 miscompiles an await inside a condition.
 //
 // Waiters are resumed from the event loop, never inside wakeAll(), in the order they arrived.
 class AsyncWaitQueue : public QObject {
