@@ -83,20 +83,7 @@ int DesktopSession::waitForExit(QProcess *process, std::chrono::milliseconds tim
 
 SecretToolResult DesktopSession::run(const QString &program, const QStringList &arguments, const QByteArray &input)
 {
-    QProcess process;
-    process.setProcessEnvironment(environment_);
-    process.start(program, arguments);
-    if (!process.waitForStarted(5000))
-        return {};
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(10000)) {
-        process.kill();
-        process.waitForFinished();
-        return {};
-    }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
-            process.readAllStandardError()};
+    return runProgram(program, arguments, input, environment_);
 }
 
 QString DesktopSession::waitForBusName(const QString &name, QProcess *process)

@@ -5,10 +5,13 @@
 
 namespace kestrivane::test {
 
-SecretToolResult secretTool(const QStringList &arguments, const QByteArray &input)
+SecretToolResult runProgram(const QString &program, const QStringList &arguments, const QByteArray &input,
+                            const QProcessEnvironment &environment)
 {
     QProcess process;
-    process.start(QStringLiteral("secret-tool"), arguments);
+    if (!environment.isEmpty())
+        process.setProcessEnvironment(environment);
+    process.start(program, arguments);
     if (!process.waitForStarted(5000))
         return {};
     process.write(input);
@@ -20,6 +23,11 @@ SecretToolResult secretTool(const QStringList &arguments, const QByteArray &inpu
     }
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
             process.readAllStandardError()};
+}
+
+SecretToolResult secretTool(const QStringList &arguments, const QByteArray &input)
+{
+    return runProgram(QStringLiteral("secret-tool"), arguments, input);
 }
 
 std::optional<QByteArray> keyringSecret(const QString &service, const QString &account)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -17,6 +18,11 @@ struct SecretToolResult {
 };
 
 SecretToolResult secretTool(const QStringList &arguments, const QByteArray &input = {});
+
+// Runs `program` to its end (10 s at most) with `input` on its standard input, in `environment`
+// (the process's own when empty).
+SecretToolResult runProgram(const QString &program, const QStringList &arguments, const QByteArray &input = {},
+                            const QProcessEnvironment &environment = {});
 
 // The secret of the item with these "service" and "account" attributes; nullopt when there is none.
 std::optional<QByteArray> keyringSecret(const QString &service, const QString &account);

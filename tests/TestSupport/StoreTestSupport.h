@@ -21,6 +21,23 @@
 
 namespace kestrivane::test {
 
+// The identifiers of events or calendars, in order.
+inline QStringList ids(const QList<CalendarEvent> &events)
+{
+    QStringList result;
+    for (const CalendarEvent &event : events)
+        result << event.id;
+    return result;
+}
+
+inline QStringList calendarIDs(const QList<CalendarInfo> &calendars)
+{
+    QStringList result;
+    for (const CalendarInfo &calendar : calendars)
+        result << calendar.id;
+    return result;
+}
+
 // A clock the test moves by hand; copies share the time.
 class ManualClock {
 public:

@@ -71,14 +71,6 @@ QByteArray eventsPage(const QString &summary, const QJsonArray &items)
     return json(QJsonObject{{QStringLiteral("summary"), summary}, {QStringLiteral("items"), items}});
 }
 
-QStringList ids(const QList<CalendarEvent> &events)
-{
-    QStringList result;
-    for (const CalendarEvent &e : events)
-        result << e.id;
-    return result;
-}
-
 class AppStoreGoogleSyncTest : public ::testing::Test {
 protected:
     void SetUp() override

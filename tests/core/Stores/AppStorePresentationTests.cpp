@@ -18,14 +18,6 @@ namespace {
 using SyncStatus = AppStore::SyncStatus;
 using NotificationStatus = AppStore::NotificationStatus;
 
-QStringList ids(const QList<CalendarEvent> &events)
-{
-    QStringList result;
-    for (const CalendarEvent &event : events)
-        result << event.id;
-    return result;
-}
-
 // A recording scheduler whose schedule() calls can be held until the test releases them.
 class GatedScheduler final : public NotificationScheduling {
 public:

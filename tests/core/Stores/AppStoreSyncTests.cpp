@@ -16,22 +16,6 @@ using SyncStatus = AppStore::SyncStatus;
 using NotificationStatus = AppStore::NotificationStatus;
 using ConnectionStatus = AppStore::GoogleConnectionStatus;
 
-QStringList ids(const QList<CalendarEvent> &events)
-{
-    QStringList result;
-    for (const CalendarEvent &event : events)
-        result << event.id;
-    return result;
-}
-
-QStringList calendarIDs(const QList<CalendarInfo> &calendars)
-{
-    QStringList result;
-    for (const CalendarInfo &calendar : calendars)
-        result << calendar.id;
-    return result;
-}
-
 class AppStoreSyncTest : public ::testing::Test {
 protected:
     void SetUp() override
