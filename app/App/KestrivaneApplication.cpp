@@ -163,11 +163,12 @@ void KestrivaneApplication::refreshMenuBarLabel()
     const MenuBarLabel::State state = MenuBarLabel::state(meetings.requiresUserAttention(), meetings.currentMeetEvent().has_value(),
                                                           meetings.activeMeetEvent().has_value());
     const QString toolTip = MenuBarLabel::helpText(state, buildChannel_.displayName());
-    const std::pair<int, QString> shown{static_cast<int>(state), toolTip};
+    const bool dark = MenuBarLabel::prefersDarkPanel();
+    const ShownLabel shown{static_cast<int>(state), dark, toolTip};
     if (shownLabel_ == shown)
         return;
     shownLabel_ = shown;
-    tray_->setLabel(MenuBarLabel::icon(state, !buildChannel_.isRelease(), MenuBarLabel::prefersDarkPanel()), toolTip);
+    tray_->setLabel(MenuBarLabel::icon(state, !buildChannel_.isRelease(), dark), toolTip);
 }
 
 void KestrivaneApplication::runStartUpSequence()
@@ -223,9 +224,14 @@ void KestrivaneApplication::openFeedbackForm()
 
 bool KestrivaneApplication::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Quit && watched == QCoreApplication::instance()) {
-        delegate_->applicationShouldTerminate();
-        return true;
+    if (watched == QCoreApplication::instance()) {
+        if (event->type() == QEvent::Quit) {
+            delegate_->applicationShouldTerminate();
+            return true;
+        }
+        // The label's glyph follows the light or dark scheme.
+        if (event->type() == QEvent::ApplicationPaletteChange)
+            refreshMenuBarLabel();
     }
     return QObject::eventFilter(watched, event);
 }

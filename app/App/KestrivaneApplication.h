@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <optional>
+#include <tuple>
 
 namespace kestrivane {
 
@@ -99,7 +100,9 @@ private:
     std::unique_ptr<MenuBarTray> tray_;
     bool didPresentInitialWindow_ = false;
     // What the tray label shows, so it is drawn again only when that changes.
-    std::optional<std::pair<int, QString>> shownLabel_;
+    // What the tray shows: state, dark scheme, tooltip.
+    using ShownLabel = std::tuple<int, bool, QString>;
+    std::optional<ShownLabel> shownLabel_;
 };
 
 } // namespace kestrivane

@@ -1,4 +1,5 @@
 #include "App/KestrivaneApplication.h"
+#include "App/LaunchLocation.h"
 #include "App/QuitSignals.h"
 #include "App/SingleInstance.h"
 
@@ -15,10 +16,13 @@ int main(int argc, char *argv[])
     application.setApplicationName(QStringLiteral("kestrivane"));
     application.setDesktopFileName(QStringLiteral("kestrivane"));
 
-    // One running copy: a later launch asks it to show its Today window and leaves.
+    // One running copy: a later launch asks it to show its Today window and leaves. A copy in a
+    // temporary folder claims nothing: its launch only warns and quits.
+    const AppDelegate::Options delegateOptions = AppDelegate::defaultOptions();
+    const bool temporaryLocation = delegateOptions.checkLaunchLocation && LaunchLocation::isRunningFromTemporaryLocation();
     SingleInstance instance(QDBusConnection::sessionBus(),
                             KestrivaneApplication::singleInstanceServiceName(AppBuildChannel::current()));
-    if (instance.claim() == SingleInstance::Outcome::ReopenedRunning)
+    if (!temporaryLocation && instance.claim() == SingleInstance::Outcome::ReopenedRunning)
         return 0;
 
     KestrivaneApplication kestrivane(application.arguments(), DemoMode::processEnvironment());

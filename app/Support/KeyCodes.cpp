@@ -60,7 +60,7 @@ constexpr std::array keys{
     Key{0x5F, 0xffac, u","},    // JIS keypad comma (KP_Separator)
     Key{0x60, 0xffc2, u"F5"},  Key{0x61, 0xffc3, u"F6"},  Key{0x62, 0xffc4, u"F7"},
     Key{0x63, 0xffc0, u"F3"},  Key{0x64, 0xffc5, u"F8"},  Key{0x65, 0xffc6, u"F9"},
-    Key{0x66, 0xff2f, u""},     // JIS Eisu (Eisu_toggle)
+    Key{0x66, 0xff30, u""},     // JIS Eisu (Eisu_toggle)
     Key{0x67, 0xffc8, u"F11"},
     Key{0x68, 0xff27, u""},     // JIS Kana (Hiragana_Katakana)
     Key{0x69, 0xffca, u"F13"}, Key{0x6A, 0xffcd, u"F16"}, Key{0x6B, 0xffcb, u"F14"},

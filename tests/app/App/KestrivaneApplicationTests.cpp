@@ -17,6 +17,9 @@
 #include <QApplication>
 #include <QMenu>
 
+#include <QApplication>
+#include <QPalette>
+
 #include <gtest/gtest.h>
 
 using namespace kestrivane;
@@ -114,6 +117,21 @@ TEST_F(KestrivaneApplicationTest, DemoLaunchOpensOneTodayWindowInTheDemoLocaleWi
     test::spin(100ms);
     EXPECT_EQ(scheduler->authorizationRequests, 0);
     EXPECT_FALSE(app.store().syncStatus().kind() == AppStore::SyncStatus::Kind::syncing);
+}
+
+TEST_F(KestrivaneApplicationTest, TheTrayGlyphFollowsTheColourScheme)
+{
+    KestrivaneApplication &app = launch({});
+    const auto glyph = [&] { return app.tray()->trayIcon()->icon().pixmap(QSize(24, 22)).toImage(); };
+    const QPalette saved = QApplication::palette();
+    QPalette dark = saved;
+    dark.setColor(QPalette::Window, QColor(30, 30, 30));
+    const QImage before = glyph();
+    QApplication::setPalette(dark);
+    const QImage darkGlyph = glyph();
+    QApplication::setPalette(saved);
+    EXPECT_NE(before, darkGlyph);
+    EXPECT_EQ(glyph(), before);
 }
 
 TEST_F(KestrivaneApplicationTest, WithoutAnAccountTheSetupWindowOpensAndTheSyncStarts)
