@@ -356,9 +356,14 @@ std::optional<QUrl> AppStore::shortcutJoinURL() const
 QCoro::Task<void> AppStore::sync()
 {
     QPointer<AppStore> self(this);
-    // The pass this call waits for: the next one to start (the follow-up when one is running).
-    quint64 needed = startedPasses_ + 1;
-    while (finishedPasses_ < needed) {
+    const quint64 quitCount = quitCount_;
+    // The pass this call waits for: the next one to start (the follow-up when one is running), or
+    // the pass that replaces it when it is abandoned.
+    const quint64 needed = startedPasses_ + 1;
+    while (lastCompletedPass_ < needed) {
+        // Quitting ends the wait: what was asked before it is not run any more.
+        if (quitCount_ != quitCount)
+            co_return;
         if (passRunning_) {
             const bool woken = co_await passFinished_->wait();
             if (!woken || !self)
@@ -366,7 +371,7 @@ QCoro::Task<void> AppStore::sync()
             continue;
         }
         passRunning_ = true;
-        ++startedPasses_;
+        const quint64 pass = ++startedPasses_;
         bool completed = true;
         try {
             const bool passCompleted = co_await runSyncPass();
@@ -377,10 +382,9 @@ QCoro::Task<void> AppStore::sync()
         if (!self)
             co_return;
         passRunning_ = false;
-        ++finishedPasses_;
         // An abandoned pass leaves its outcome to the next one, which runs at once.
-        if (!completed)
-            needed = startedPasses_ + 1;
+        if (completed)
+            lastCompletedPass_ = pass;
         passFinished_->wakeAll();
     }
 }
@@ -401,6 +405,7 @@ QCoro::Task<bool> AppStore::runSyncPass()
         co_return true;
 
     passAccountsGeneration_ = accountsGeneration_;
+    passQuitCount_ = quitCount_;
     const QDateTime reference = now_();
     const QDateTime from = startOfDay(reference).toUTC();
     const QDateTime to = reference.addSecs(fetchWindowSeconds);
@@ -940,7 +945,7 @@ QCoro::Task<void> AppStore::rescheduleSystemNotificationsAfterSelectionChange(QL
     publish(notificationStatus_, NotificationStatus::failed(errorDescription(failure)));
 }
 
-QCoro::Task<void> AppStore::withdrawAllSystemNotifications()
+QCoro::Task<void> AppStore::withdrawAllSystemNotifications(std::optional<QStringList> identifiers)
 {
     QPointer<AppStore> self(this);
     const std::shared_ptr<NotificationScheduling> scheduler = notificationScheduler_;
@@ -951,13 +956,18 @@ QCoro::Task<void> AppStore::withdrawAllSystemNotifications()
         if (self)
             self->endNotificationChange();
     });
-    if (!scheduledNotificationIDs_.isEmpty()) {
-        const QStringList identifiers(scheduledNotificationIDs_.cbegin(), scheduledNotificationIDs_.cend());
-        co_await scheduler->cancelPendingNotifications(identifiers);
+    if (identifiers) {
+        if (!identifiers->isEmpty())
+            co_await scheduler->cancelPendingNotifications(*identifiers);
+    } else if (!scheduledNotificationIDs_.isEmpty()) {
+        const QStringList scheduled(scheduledNotificationIDs_.cbegin(), scheduledNotificationIDs_.cend());
+        co_await scheduler->cancelPendingNotifications(scheduled);
         if (!self)
             co_return;
         scheduledNotificationIDs_.clear();
     }
+    if (!self)
+        co_return;
     co_await scheduler->cancelPendingMeetNotifications();
 }
 
@@ -1013,6 +1023,8 @@ QCoro::Task<void> AppStore::sendTestNotification()
 
 QCoro::Task<void> AppStore::prepareForUserQuit()
 {
+    // A pass under way writes nothing more, and no pass asked for before now runs.
+    ++quitCount_;
     cancelTask(periodicSyncTask_);
     cancelTask(presentationRefreshTask_);
     cancelTask(calendarSelectionSyncTask_);

@@ -263,7 +263,8 @@ private:
     QCoro::Task<bool> finishSync(QList<CalendarEvent> events, QDateTime reference);
     void handleSyncFailure(const std::exception_ptr &error);
     // The account list changed since the running pass took it.
-    bool passIsStale() const { return passAccountsGeneration_ != accountsGeneration_; }
+    // The running pass's account list changed, or the user quit, after it started: it writes nothing more.
+    bool passIsStale() const { return passAccountsGeneration_ != accountsGeneration_ || passQuitCount_ != quitCount_; }
     QDateTime screenshotReferenceDate(const QDateTime &date) const;
     // The OAuth client a sync pass uses for an account: its token store writes nothing once the
     // account list has changed since `accountsGeneration`.
@@ -296,7 +297,9 @@ private:
     QCoro::Task<void> rescheduleSystemNotificationsAfterSelectionChange(QList<CalendarEvent> events);
     // Withdraws the listed identifiers, then every pending "meet-" notification. Supersedes any
     // rescheduling under way.
-    QCoro::Task<void> withdrawAllSystemNotifications();
+    // Withdraws `identifiers` (default: the scheduled ones, taken when its turn comes), then every
+    // pending "meet-" notification.
+    QCoro::Task<void> withdrawAllSystemNotifications(std::optional<QStringList> identifiers = std::nullopt);
     // Changes of the pending notifications run one at a time. begin...() waits for the change
     // under way and yields a ticket, or nullopt when a newer change was requested meanwhile or
     // the store is gone; a change whose ticket is superseded stops at its next step.
@@ -377,7 +380,11 @@ private:
     // Serialised sync passes.
     bool passRunning_ = false;
     quint64 startedPasses_ = 0;
-    quint64 finishedPasses_ = 0;
+    // The number of the last pass whose outcome stands (an abandoned pass leaves it unchanged).
+    quint64 lastCompletedPass_ = 0;
+    // prepareForUserQuit() calls so far, and their count when the running pass started.
+    quint64 quitCount_ = 0;
+    quint64 passQuitCount_ = 0;
     AsyncWaitQueue *passFinished_ = nullptr;
     // Counts every change of googleAccounts_.
     quint64 accountsGeneration_ = 0;

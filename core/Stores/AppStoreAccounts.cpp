@@ -285,7 +285,9 @@ void AppStore::disconnectGoogle()
 
     // Runs on its own: the listed notifications, then every pending "meet-" one, so nothing of a
     // disconnected account still fires.
-    withdrawAllSystemNotifications();
+    const QStringList scheduled(scheduledNotificationIDs_.cbegin(), scheduledNotificationIDs_.cend());
+    scheduledNotificationIDs_.clear();
+    withdrawAllSystemNotifications(scheduled);
 }
 
 void AppStore::disconnectGoogleAccount(const GoogleAccount &account)

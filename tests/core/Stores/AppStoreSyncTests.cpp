@@ -374,6 +374,80 @@ TEST_F(AppStoreSyncTest, PassForANewSelectionRunsAfterTheOlderPass)
     EXPECT_EQ(store->syncStatus().kind(), SyncStatus::Kind::synced);
 }
 
+// Callers sharing a pass that is abandoned (the account list changed under it) wait for the pass
+// that replaces it.
+TEST_F(AppStoreSyncTest, CallersOfAnAbandonedPassWaitForItsReplacement)
+{
+    giveTwoCalendarsWithMeetings();
+    parts.calendarClient->holdCalls = true;
+    auto store = parts.makeStore();
+    int finished = 0;
+    auto caller = [&]() -> QCoro::Task<void> {
+        co_await store->sync();
+        ++finished;
+    };
+    auto a = caller();
+    ASSERT_TRUE(waitUntil([&] { return parts.calendarClient->held() == 1; }));
+    auto b = caller();
+    auto c = caller();
+    // Lets held calls go on until the pass numbered `pass` is held at its calendar request.
+    const auto releaseUntilPass = [&](int pass) {
+        return waitUntil([&] {
+            if (parts.calendarClient->calendarRequests == pass && parts.calendarClient->held() == 1)
+                return true;
+            if (parts.calendarClient->calendarRequests < pass)
+                parts.calendarClient->release();
+            return false;
+        });
+    };
+    // The first pass ends; one follow-up pass starts for both waiting callers.
+    ASSERT_TRUE(releaseUntilPass(2));
+    EXPECT_EQ(finished, 1);
+    // The account list changes under it: it is abandoned and replaced by another pass.
+    store->disconnectGoogle();
+    parts.calendarClient->release();
+    ASSERT_TRUE(waitUntil([&] { return parts.calendarClient->calendarRequests == 3 && parts.calendarClient->held() == 1; }));
+    spin(30ms);
+    EXPECT_EQ(finished, 1);
+    EXPECT_EQ(store->syncStatus().kind(), SyncStatus::Kind::syncing);
+    ASSERT_TRUE(waitUntil([&] {
+        parts.calendarClient->release();
+        return finished == 3;
+    }));
+    EXPECT_EQ(store->syncStatus().kind(), SyncStatus::Kind::synced);
+}
+
+// Quitting while a pass fetches: the pass writes nothing more, schedules nothing, and what was
+// asked before the quit does not run.
+TEST_F(AppStoreSyncTest, QuittingDuringAPassLeavesNothingPendingAndRunsNoMorePasses)
+{
+    giveTwoCalendarsWithMeetings();
+    parts.calendarClient->holdCalls = true;
+    auto store = parts.makeStore();
+    int finished = 0;
+    auto caller = [&]() -> QCoro::Task<void> {
+        co_await store->sync();
+        ++finished;
+    };
+    auto running = caller();
+    ASSERT_TRUE(waitUntil([&] { return parts.calendarClient->held() == 1; }));
+    auto waiting = caller();
+    runTask(store->prepareForUserQuit());
+    ASSERT_TRUE(waitUntil([&] {
+        parts.calendarClient->release();
+        return finished == 2;
+    }));
+    spin(30ms);
+    EXPECT_TRUE(parts.scheduler->pending.isEmpty());
+    EXPECT_EQ(parts.calendarClient->calendarRequests, 1);
+    EXPECT_TRUE(store->upcomingMeetEvents().isEmpty());
+
+    // After the quit flow a new sync runs as usual.
+    parts.calendarClient->holdCalls = false;
+    runTask(store->sync());
+    EXPECT_EQ(ids(store->upcomingMeetEvents()), (QStringList{"w1", "h1"}));
+}
+
 TEST_F(AppStoreSyncTest, DestroyingTheStoreEndsWaitingCallersQuietly)
 {
     giveTwoCalendarsWithMeetings();
