@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace kestrivane;
 using namespace kestrivane::test;
 using namespace std::chrono_literals;
@@ -35,7 +37,24 @@ protected:
         };
     }
 
+    // sync(), then one more in `finished`.
+    QCoro::Task<void> countedSync(AppStore &store)
+    {
+        co_await store.sync();
+        ++finished;
+    }
+
+    // Lets every held request go on until `done` holds.
+    bool releaseUntil(const std::function<bool()> &done)
+    {
+        return waitUntil([&] {
+            parts.calendarClient->release();
+            return done();
+        });
+    }
+
     StoreParts parts;
+    int finished = 0;
 };
 
 TEST_F(AppStoreSyncTest, FirstPassAdoptsTheDefaultCalendarsAndDerivesTheMeetings)
@@ -310,23 +329,15 @@ TEST_F(AppStoreSyncTest, OverlappingSyncCallsRunOnePassAfterTheRunningOne)
     parts.calendarClient->holdCalls = true;
     auto store = parts.makeStore();
 
-    int finished = 0;
-    auto caller = [&]() -> QCoro::Task<void> {
-        co_await store->sync();
-        ++finished;
-    };
-    auto first = caller();
+    auto first = countedSync(*store);
     ASSERT_TRUE(waitUntil([&] { return parts.calendarClient->held() == 1; }));
-    auto second = caller();
-    auto third = caller();
+    auto second = countedSync(*store);
+    auto third = countedSync(*store);
     spin(20ms);
     EXPECT_EQ(parts.calendarClient->calendarRequests, 1);
 
     // Release every held call until all callers are done.
-    ASSERT_TRUE(waitUntil([&] {
-        parts.calendarClient->release();
-        return finished == 3;
-    }));
+    ASSERT_TRUE(releaseUntil([&] { return finished == 3; }));
     EXPECT_EQ(parts.calendarClient->calendarRequests, 2);
     EXPECT_EQ(parts.calendarClient->maxHeld, 1);
     EXPECT_EQ(store->syncStatus().kind(), SyncStatus::Kind::synced);
@@ -349,12 +360,7 @@ TEST_F(AppStoreSyncTest, PassForANewSelectionRunsAfterTheOlderPass)
 
     // A pass waits at its events request for "work" only...
     parts.calendarClient->holdCalls = true;
-    int finished = 0;
-    auto caller = [&]() -> QCoro::Task<void> {
-        co_await store->sync();
-        ++finished;
-    };
-    auto running = caller();
+    auto running = countedSync(*store);
     ASSERT_TRUE(waitUntil([&] { return parts.calendarClient->held() == 1; }));
     parts.calendarClient->release();
     ASSERT_TRUE(waitUntil([&] { return parts.calendarClient->eventRequests.size() == 2 && parts.calendarClient->held() == 1; }));
@@ -364,10 +370,9 @@ TEST_F(AppStoreSyncTest, PassForANewSelectionRunsAfterTheOlderPass)
     spin(700ms);
     EXPECT_EQ(parts.calendarClient->calendarRequests, 2);
 
-    ASSERT_TRUE(waitUntil([&] {
-        parts.calendarClient->release();
+    ASSERT_TRUE(releaseUntil([&] {
         return finished == 1 && parts.calendarClient->eventRequests.size() == 3 && parts.calendarClient->held() == 0;
-    }, 5s));
+    }));
     spin(50ms);
     EXPECT_EQ(parts.calendarClient->eventRequests.last().calendarIDs, (QSet<QString>{"work", "home"}));
     EXPECT_EQ(ids(store->upcomingMeetEvents()), (QStringList{"w1", "h1"}));
@@ -381,15 +386,10 @@ TEST_F(AppStoreSyncTest, CallersOfAnAbandonedPassWaitForItsReplacement)
     giveTwoCalendarsWithMeetings();
     parts.calendarClient->holdCalls = true;
     auto store = parts.makeStore();
-    int finished = 0;
-    auto caller = [&]() -> QCoro::Task<void> {
-        co_await store->sync();
-        ++finished;
-    };
-    auto a = caller();
+    auto a = countedSync(*store);
     ASSERT_TRUE(waitUntil([&] { return parts.calendarClient->held() == 1; }));
-    auto b = caller();
-    auto c = caller();
+    auto b = countedSync(*store);
+    auto c = countedSync(*store);
     // Lets held calls go on until the pass numbered `pass` is held at its calendar request.
     const auto releaseUntilPass = [&](int pass) {
         return waitUntil([&] {
@@ -410,10 +410,7 @@ TEST_F(AppStoreSyncTest, CallersOfAnAbandonedPassWaitForItsReplacement)
     spin(30ms);
     EXPECT_EQ(finished, 1);
     EXPECT_EQ(store->syncStatus().kind(), SyncStatus::Kind::syncing);
-    ASSERT_TRUE(waitUntil([&] {
-        parts.calendarClient->release();
-        return finished == 3;
-    }));
+    ASSERT_TRUE(releaseUntil([&] { return finished == 3; }));
     EXPECT_EQ(store->syncStatus().kind(), SyncStatus::Kind::synced);
 }
 
@@ -424,19 +421,11 @@ TEST_F(AppStoreSyncTest, QuittingDuringAPassLeavesNothingPendingAndRunsNoMorePas
     giveTwoCalendarsWithMeetings();
     parts.calendarClient->holdCalls = true;
     auto store = parts.makeStore();
-    int finished = 0;
-    auto caller = [&]() -> QCoro::Task<void> {
-        co_await store->sync();
-        ++finished;
-    };
-    auto running = caller();
+    auto running = countedSync(*store);
     ASSERT_TRUE(waitUntil([&] { return parts.calendarClient->held() == 1; }));
-    auto waiting = caller();
+    auto waiting = countedSync(*store);
     runTask(store->prepareForUserQuit());
-    ASSERT_TRUE(waitUntil([&] {
-        parts.calendarClient->release();
-        return finished == 2;
-    }));
+    ASSERT_TRUE(releaseUntil([&] { return finished == 2; }));
     spin(30ms);
     EXPECT_TRUE(parts.scheduler->pending.isEmpty());
     EXPECT_EQ(parts.calendarClient->calendarRequests, 1);
@@ -453,14 +442,9 @@ TEST_F(AppStoreSyncTest, DestroyingTheStoreEndsWaitingCallersQuietly)
     giveTwoCalendarsWithMeetings();
     parts.calendarClient->holdCalls = true;
     auto store = parts.makeStore();
-    int finished = 0;
-    auto caller = [&](AppStore *s) -> QCoro::Task<void> {
-        co_await s->sync();
-        ++finished;
-    };
-    auto first = caller(store.get());
+    auto first = countedSync(*store);
     ASSERT_TRUE(waitUntil([&] { return parts.calendarClient->held() == 1; }));
-    auto second = caller(store.get());
+    auto second = countedSync(*store);
     store->startPeriodicSync(0.01);
     store->startPresentationRefresh(0.01);
     store.reset();
