@@ -20,9 +20,6 @@ namespace kestrivane {
 namespace {
 
 
-// How often a wall-clock wait looks at the clock again: the most a notification is late after
-// the machine wakes from sleep or the clock is set.
-constexpr std::chrono::seconds wallClockRecheck{1};
 constexpr qint64 intervalLimitMs = 60'000;
 constexpr qint64 minimumIntervalMs = 1'000;
 
@@ -119,9 +116,12 @@ void UserNotificationScheduler::openInBrowser(const QUrl &url)
     kestrivane::openInBrowser(url).then([](bool) {});
 }
 
-UserNotificationScheduler::UserNotificationScheduler(Clock clock, QDBusConnection connection, OpenUrl openUrl, QObject *parent)
-    : QObject(parent), clock_(std::move(clock)), connection_(std::move(connection)), openUrl_(std::move(openUrl))
+UserNotificationScheduler::UserNotificationScheduler(Clock clock, QDBusConnection connection, OpenUrl openUrl,
+                                                     std::unique_ptr<WallClockAlarm> alarm, QObject *parent)
+    : QObject(parent), clock_(std::move(clock)), connection_(std::move(connection)), openUrl_(std::move(openUrl)),
+      alarm_(std::move(alarm))
 {
+    connect(alarm_.get(), &WallClockAlarm::woke, this, &UserNotificationScheduler::onWallClockAlarm);
     connection_.connect(serviceName, objectPath, interfaceName, QStringLiteral("ActionInvoked"), this,
                         SLOT(onActionInvoked(uint, QString)));
     connection_.connect(serviceName, objectPath, interfaceName, QStringLiteral("NotificationClosed"), this,
@@ -135,7 +135,7 @@ UserNotificationScheduler::~UserNotificationScheduler()
     connection_.disconnect(serviceName, objectPath, interfaceName, QStringLiteral("NotificationClosed"), this,
                            SLOT(onNotificationClosed(uint, uint)));
     // Ends every wait; their coroutines return without touching this object.
-    wallClockWait_.cancel();
+    alarm_->disarm();
     pending_.clear();
 }
 
@@ -167,7 +167,7 @@ QCoro::Task<void> UserNotificationScheduler::schedule(ScheduledNotification noti
         entry.wait = std::make_unique<CancellableWait>();
         runInterval(entry.wait.get(), trigger.interval, identifier, generation);
     } else {
-        rearmWallClock();
+        armWallClock(trigger.fireSecond);
     }
 
     QPointer<UserNotificationScheduler> self(this);
@@ -226,34 +226,34 @@ QCoro::Task<void> UserNotificationScheduler::runInterval(CancellableWait *wait, 
         fire(identifier);
 }
 
-void UserNotificationScheduler::rearmWallClock()
+void UserNotificationScheduler::armWallClock(const QDateTime &second)
 {
-    wallClockWait_.cancel();
-    runWallClock();
+    if (alarmDeadline_.isValid() && alarmDeadline_ <= second)
+        return;
+    alarmDeadline_ = second;
+    alarm_->arm(second);
 }
 
-QCoro::Task<void> UserNotificationScheduler::runWallClock()
+void UserNotificationScheduler::onWallClockAlarm()
 {
-    for (;;) {
-        std::optional<QDateTime> next;
-        for (const auto &[identifier, entry] : pending_) {
-            if (entry.trigger.kind == NotificationTrigger::Kind::WallClock && (!next || entry.trigger.fireSecond < *next))
-                next = entry.trigger.fireSecond;
-        }
-        if (!next)
-            co_return;
-        const bool reached = co_await wallClockWait_.sleepUntil(*next, clock_, wallClockRecheck);
-        if (!reached)
-            co_return; // re-armed or shut down
-        const QDateTime now = clock_();
-        QStringList due;
-        for (const auto &[identifier, entry] : pending_) {
-            if (entry.trigger.kind == NotificationTrigger::Kind::WallClock && entry.trigger.fireSecond <= now)
-                due.append(identifier);
-        }
-        for (const QString &identifier : std::as_const(due))
-            fire(identifier);
+    const QDateTime now = clock_();
+    QStringList due;
+    std::optional<QDateTime> next;
+    for (const auto &[identifier, entry] : pending_) {
+        if (entry.trigger.kind != NotificationTrigger::Kind::WallClock)
+            continue;
+        if (entry.trigger.fireSecond <= now)
+            due.append(identifier);
+        else if (!next || entry.trigger.fireSecond < *next)
+            next = entry.trigger.fireSecond;
     }
+    alarmDeadline_ = QDateTime();
+    if (next)
+        armWallClock(*next);
+    else
+        alarm_->disarm();
+    for (const QString &identifier : std::as_const(due))
+        fire(identifier);
 }
 
 void UserNotificationScheduler::fire(const QString &identifier)

@@ -3,6 +3,7 @@
 #include "Support/CancellableWait.h"
 #include "Support/Clock.h"
 #include "Support/Error.h"
+#include "Support/WallClockAlarm.h"
 
 #include <QDBusConnection>
 #include <QDateTime>
@@ -121,6 +122,7 @@ public:
     explicit UserNotificationScheduler(Clock clock = systemClock(),
                                        QDBusConnection connection = QDBusConnection::sessionBus(),
                                        OpenUrl openUrl = &UserNotificationScheduler::openInBrowser,
+                                       std::unique_ptr<WallClockAlarm> alarm = makeSystemWallClockAlarm(),
                                        QObject *parent = nullptr);
     ~UserNotificationScheduler() override;
 
@@ -152,8 +154,10 @@ private:
 
     QCoro::Task<void> runInterval(CancellableWait *wait, std::chrono::milliseconds interval, QString identifier,
                                   quint64 generation);
-    QCoro::Task<void> runWallClock();
-    void rearmWallClock();
+    // Arms the alarm for the earliest wall-clock request when it is earlier than the armed one.
+    void armWallClock(const QDateTime &second);
+    // Delivers the wall-clock requests whose second has come, then re-arms for the earliest left.
+    void onWallClockAlarm();
     void withdraw(const QString &identifier);
     void fire(const QString &identifier);
     QCoro::Task<void> deliver(ScheduledNotification notification);
@@ -163,8 +167,10 @@ private:
     OpenUrl openUrl_;
     std::map<QString, Pending> pending_;
     quint64 nextGeneration_ = 1;
-    // One wait serves every wall-clock request: it sleeps until the earliest of them.
-    CancellableWait wallClockWait_;
+    // One alarm serves every wall-clock request: armed for the earliest of them (possibly one
+    // since withdrawn, which only wakes the process once), woken early by a clock change.
+    std::unique_ptr<WallClockAlarm> alarm_;
+    QDateTime alarmDeadline_;
     // Links of delivered notifications by the server's notification id, until they close.
     QHash<uint, QUrl> links_;
 };

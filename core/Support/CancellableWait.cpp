@@ -24,18 +24,7 @@ CancellableWait::~CancellableWait()
 CancellableWait::Awaiter CancellableWait::sleep(std::chrono::milliseconds duration)
 {
     cancel();
-    wallClock_ = false;
     remainingMs_ = std::max<qint64>(0, duration.count());
-    return Awaiter(this);
-}
-
-CancellableWait::Awaiter CancellableWait::sleepUntil(QDateTime deadline, Clock clock, std::chrono::milliseconds maxStep)
-{
-    cancel();
-    wallClock_ = true;
-    deadline_ = std::move(deadline);
-    clock_ = std::move(clock);
-    maxStep_ = std::max(maxStep, std::chrono::milliseconds(1));
     return Awaiter(this);
 }
 
@@ -52,8 +41,6 @@ void CancellableWait::Awaiter::await_suspend(std::coroutine_handle<> handle)
 
 qint64 CancellableWait::nextChunk()
 {
-    if (wallClock_)
-        return std::clamp<qint64>(clock_().msecsTo(deadline_), 0, maxStep_.count());
     const qint64 chunk = std::min(remainingMs_, maxChunkMs);
     remainingMs_ -= chunk;
     return chunk;
@@ -63,8 +50,7 @@ void CancellableWait::arm()
 {
     if (!waiting_)
         return;
-    const bool done = wallClock_ ? clock_().msecsTo(deadline_) <= 0 : remainingMs_ <= 0;
-    if (done)
+    if (remainingMs_ <= 0)
         return finish(true);
     timer_.start(static_cast<int>(nextChunk()));
 }

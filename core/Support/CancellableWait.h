@@ -1,7 +1,5 @@
 #pragma once
 
-#include "Support/Clock.h"
-
 #include <QObject>
 #include <QTimer>
 
@@ -20,8 +18,8 @@ namespace kestrivane {
 // Bind the result to a variable as above: GCC 12 hands a wrong coroutine handle to an awaiter
 // awaited inside a condition (`if (!co_await ...)`), which corrupts memory when it resumes.
 //
-// Long waits are split into chunks a QTimer can hold; `sleepUntil` re-arms against the wall clock
-// at most every `maxStep`, so it stays on time across suspend and clock changes.
+// Long waits are split into chunks a QTimer can hold. The wait runs on the monotonic clock; a wait
+// for a wall-clock instant takes a WallClockAlarm.
 class CancellableWait : public QObject {
     Q_OBJECT
 
@@ -32,7 +30,6 @@ public:
     class Awaiter;
 
     Awaiter sleep(std::chrono::milliseconds duration);
-    Awaiter sleepUntil(QDateTime deadline, Clock clock, std::chrono::milliseconds maxStep = std::chrono::seconds(30));
 
     bool isWaiting() const { return waiting_ != nullptr; }
     void cancel();
@@ -58,13 +55,8 @@ private:
     QTimer timer_;
     Awaiter *waiting_ = nullptr;
     std::coroutine_handle<> handle_;
-    // Monotonic mode: milliseconds still to wait after the current chunk.
+    // Milliseconds still to wait after the current chunk.
     qint64 remainingMs_ = 0;
-    // Wall-clock mode.
-    QDateTime deadline_;
-    Clock clock_;
-    std::chrono::milliseconds maxStep_{0};
-    bool wallClock_ = false;
 };
 
 } // namespace kestrivane

@@ -5,6 +5,7 @@
 #include "TestSupport/FakeNotificationServer.h"
 #include "TestSupport/PrivateBus.h"
 #include "TestSupport/RecordingNotificationScheduler.h"
+#include "TestSupport/SimulatedWallClockAlarm.h"
 #include "TestSupport/TestEnvironment.h"
 
 #include <QFile>
@@ -64,8 +65,10 @@ protected:
         server = std::make_unique<FakeNotificationServer>(bus->address());
         const QString problem = server->start();
         ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
+        auto simulated = std::make_unique<SimulatedWallClockAlarm>([this] { return now(); });
+        alarm = simulated.get();
         scheduler = std::make_unique<UserNotificationScheduler>(
-            [this] { return now(); }, connection, [this](const QUrl &url) { opened.append(url); });
+            [this] { return now(); }, connection, [this](const QUrl &url) { opened.append(url); }, std::move(simulated));
     }
 
     void TearDown() override
@@ -98,7 +101,15 @@ protected:
         return result;
     }
 
+    // Sets the test's clock, as a user or a resume from suspend would.
+    void setClockOffset(qint64 ms)
+    {
+        clockOffsetMs = ms;
+        alarm->clockWasSet();
+    }
+
     qint64 clockOffsetMs = 0;
+    SimulatedWallClockAlarm *alarm = nullptr;
     QList<QUrl> opened;
     std::unique_ptr<PrivateBus> bus;
     std::unique_ptr<FakeNotificationServer> server;
@@ -172,7 +183,7 @@ TEST_F(UserNotificationSchedulerTest, WithdrawnAndReplacedRequestsNeverArrive)
     runTask(scheduler->cancelPendingNotifications({}));
     EXPECT_EQ(scheduler->pendingIdentifiers(), QStringList({"meet-b", "meet-c"}));
 
-    clockOffsetMs = 125'000; // the withdrawn wall-clock request's time has come
+    setClockOffset(125'000); // the withdrawn wall-clock request's time has come
     ASSERT_TRUE(waitForNotifications(2));
     spin(1500ms);
     EXPECT_THAT(summaries(), ::testing::UnorderedElementsAre("Title meet-b", "Replacement"));
@@ -188,16 +199,38 @@ TEST_F(UserNotificationSchedulerTest, PrefixWithdrawalIsExactAndCaseSensitive)
     EXPECT_EQ(scheduler->pendingIdentifiers(), QStringList({"Meet-b", "other"}));
 }
 
-TEST_F(UserNotificationSchedulerTest, WallClockRequestFiresWhenTheClockReachesItsSecond)
+TEST_F(UserNotificationSchedulerTest, WallClockRequestsFireAtTheirSecondAcrossClockJumps)
 {
-    schedule(request(QStringLiteral("meet-later"), now().addSecs(90)));
+    const QDateTime soon = now().addSecs(90);
+    const QDateTime later = now().addSecs(3 * 3600);
+    schedule(request(QStringLiteral("meet-later"), later));
+    schedule(request(QStringLiteral("meet-soon"), soon));
+    // One alarm, at the earliest request's whole second; nothing wakes before it.
+    EXPECT_EQ(alarm->deadline().toMSecsSinceEpoch(), soon.toMSecsSinceEpoch() / 1000 * 1000);
     spin(300ms);
     EXPECT_TRUE(server->notifications().isEmpty());
-    // The clock is set forward (or the machine wakes from sleep) to just before the second.
-    clockOffsetMs = 89'000;
-    ASSERT_TRUE(waitForNotifications(1));
-    EXPECT_EQ(summaries(), QStringList({"Title meet-later"}));
+
+    // The clock is set forward (or the machine wakes from sleep) to just before the second: the
+    // request fires when the clock reaches it, not earlier.
+    setClockOffset(89'000 - soon.time().msec());
+    spin(300ms);
+    EXPECT_TRUE(server->notifications().isEmpty()) << "fired before its second";
+    ASSERT_TRUE(waitForNotifications(1, 3s));
+    EXPECT_GE(now().toMSecsSinceEpoch(), soon.toMSecsSinceEpoch() / 1000 * 1000);
+    EXPECT_EQ(summaries(), QStringList({"Title meet-soon"}));
+    EXPECT_EQ(scheduler->pendingIdentifiers(), QStringList({"meet-later"}));
+    EXPECT_EQ(alarm->deadline().toMSecsSinceEpoch(), later.toMSecsSinceEpoch() / 1000 * 1000);
+
+    // Set back by a day: nothing fires; then forward past the later request, as after a long
+    // suspend: it fires at once.
+    setClockOffset(clockOffsetMs - 24 * 3600 * 1000);
+    spin(300ms);
+    EXPECT_EQ(server->notifications().size(), 1);
+    setClockOffset(clockOffsetMs + 24 * 3600 * 1000 + 4 * 3600 * 1000);
+    ASSERT_TRUE(waitForNotifications(2, 2s));
+    EXPECT_EQ(summaries(), QStringList({"Title meet-soon", "Title meet-later"}));
     EXPECT_TRUE(scheduler->pendingIdentifiers().isEmpty());
+    EXPECT_FALSE(alarm->deadline().isValid()) << "an alarm left armed with nothing pending";
 }
 
 TEST_F(UserNotificationSchedulerTest, PastDueRequestArrivesWithinTheGraceAndIsDroppedAfterIt)
@@ -268,7 +301,7 @@ TEST_F(UserNotificationSchedulerTest, DestroyingTheSchedulerEndsItsPendingReques
 {
     schedule(request(QStringLiteral("meet-a"), now().addMSecs(1000)));
     schedule(request(QStringLiteral("meet-b"), now().addSecs(61)));
-    clockOffsetMs = 60'500;
+    setClockOffset(60'500);
     scheduler.reset();
     spin(1500ms);
     EXPECT_TRUE(server->notifications().isEmpty());
