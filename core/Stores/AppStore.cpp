@@ -12,9 +12,12 @@
 
 #include <QScopeGuard>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <vector>
 
 namespace kestrivane {
 
@@ -37,6 +40,24 @@ std::optional<std::chrono::milliseconds> loopInterval(double seconds)
 QDateTime alertInstant(const CalendarEvent &event, double leadTime)
 {
     return instantFromSecondsSince1970(secondsSince1970(event.startDate) - leadTime);
+}
+
+// The events in order of their start, equal starts in their given order (invalid starts first).
+// Sorts millisecond keys, then moves each event once: comparing QDateTime values costs more.
+QList<CalendarEvent> sortedByStart(QList<CalendarEvent> events)
+{
+    std::vector<std::pair<qint64, qsizetype>> keys;
+    keys.reserve(static_cast<size_t>(events.size()));
+    for (qsizetype i = 0; i < events.size(); ++i) {
+        const QDateTime &start = events[i].startDate;
+        keys.emplace_back(start.isValid() ? start.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min(), i);
+    }
+    std::sort(keys.begin(), keys.end()); // the index breaks ties: stable
+    QList<CalendarEvent> sorted;
+    sorted.reserve(events.size());
+    for (const auto &[start, index] : keys)
+        sorted.append(std::move(events[index]));
+    return sorted;
 }
 
 QUrl testNotificationURL()
@@ -148,6 +169,11 @@ AppStore::AppStore(Configuration configuration, QObject *parent)
     , notificationChangeFinished_(new AsyncWaitQueue(this))
 {
     Q_ASSERT(notificationScheduler_);
+    alertClock_.start();
+    alertTimer_ = new QTimer(this);
+    alertTimer_->setSingleShot(true);
+    alertTimer_->setTimerType(Qt::PreciseTimer);
+    connect(alertTimer_, &QTimer::timeout, this, &AppStore::raiseDueAlerts);
     if (!tokenStore_)
         tokenStore_ = std::make_shared<KeychainTokenStore>();
     if (!userDefaults_)
@@ -604,9 +630,7 @@ QCoro::Task<bool> AppStore::finishSync(QList<CalendarEvent> events, QDateTime re
         if (event.isMeetEvent())
             meetings.append(std::move(event));
     }
-    std::stable_sort(meetings.begin(), meetings.end(),
-                     [](const CalendarEvent &a, const CalendarEvent &b) { return a.startDate < b.startDate; });
-    cachedMeetEvents_ = std::move(meetings);
+    cachedMeetEvents_ = sortedByStart(std::move(meetings));
     applyCachedMeetEvents(reference);
     co_await rescheduleSystemNotifications(upcomingMeetEvents_, reference);
     co_return self && !passIsStale();
@@ -702,18 +726,13 @@ void AppStore::cancelTask(CancellableWait *&task)
 
 void AppStore::applyCachedMeetEvents(const QDateTime &date)
 {
-    QList<CalendarEvent> selected;
-    for (const CalendarEvent &event : std::as_const(cachedMeetEvents_)) {
-        if (selectedCalendarIDs_.contains(event.calendarID))
-            selected.append(event);
-    }
-    std::stable_sort(selected.begin(), selected.end(),
-                     [](const CalendarEvent &a, const CalendarEvent &b) { return a.startDate < b.startDate; });
-
+    // The cached meetings are in order of their start; so is any selection of them.
     QList<CalendarEvent> upcoming;
     QList<CalendarEvent> today;
     const QTimeZone zone = QTimeZone::systemTimeZone();
-    for (const CalendarEvent &event : std::as_const(selected)) {
+    for (const CalendarEvent &event : std::as_const(cachedMeetEvents_)) {
+        if (!selectedCalendarIDs_.contains(event.calendarID))
+            continue;
         if (event.endDate > date)
             upcoming.append(event);
         if (event.startsOnSameDayAs(date, zone))
@@ -750,38 +769,56 @@ void AppStore::rescheduleActiveAlerts(const QList<CalendarEvent> &events, const 
     cancelAlertTasks();
     if (!inAppAlertsEnabled_)
         return;
-    for (const CalendarEvent &event : events) {
-        const QString identity = event.notificationIdentifier(notificationLeadTime_);
+    // The table refers to the meetings by their place in this (shared, unchanging) list.
+    alertEvents_ = events;
+    const qint64 base = alertClock_.elapsed();
+    for (qsizetype index = 0; index < alertEvents_.size(); ++index) {
+        const CalendarEvent &event = alertEvents_[index];
+        QString identity = event.notificationIdentifier(notificationLeadTime_);
         if (dismissedAlertIDs_.contains(identity))
             continue;
         const qint64 delay = std::max<qint64>(0, date.msecsTo(alertInstant(event, notificationLeadTime_)));
-        // Two meetings with one identity: the earlier wait goes before the later one replaces it.
-        if (CancellableWait *earlier = alertTasks_.take(identity))
-            cancelTask(earlier);
-        auto *task = new CancellableWait(this);
-        alertTasks_.insert(identity, task);
-        alertWait(this, task, std::chrono::milliseconds(delay), event);
+        // Two meetings with one identity: the later one takes the earlier one's place.
+        if (const auto earlier = alertsByIdentity_.constFind(identity); earlier != alertsByIdentity_.cend())
+            alerts_.erase(*earlier);
+        const auto entry = alerts_.emplace(base + delay, PendingAlert{identity, index});
+        alertsByIdentity_.insert(std::move(identity), entry);
     }
+    armAlertTimer();
 }
 
 void AppStore::cancelAlertTasks()
 {
-    const QHash<QString, CancellableWait *> tasks = std::exchange(alertTasks_, {});
-    for (CancellableWait *task : tasks)
-        cancelTask(task);
+    alerts_.clear();
+    alertsByIdentity_.clear();
+    alertEvents_.clear();
+    alertTimer_->stop();
 }
 
-QCoro::Task<void> AppStore::alertWait(QPointer<AppStore> store, QPointer<CancellableWait> task,
-                                      std::chrono::milliseconds delay, CalendarEvent event)
+void AppStore::armAlertTimer()
 {
-    if (!task)
-        co_return;
-    const bool elapsed = co_await task->sleep(delay);
-    if (!elapsed)
-        co_return;
-    if (!store)
-        co_return;
-    store->markMeetEventActive(event);
+    if (alerts_.empty())
+        return alertTimer_->stop();
+    // A due alert is raised from the event loop; far ones are looked at again after a day.
+    constexpr qint64 maxStepMs = 24LL * 3600 * 1000;
+    const qint64 remaining = alerts_.begin()->first - alertClock_.elapsed();
+    alertTimer_->start(static_cast<int>(std::clamp<qint64>(remaining, 0, maxStepMs)));
+}
+
+void AppStore::raiseDueAlerts()
+{
+    QPointer<AppStore> self(this);
+    // Raising one alert may re-time all of them (an observer refreshing the lists): take one at a time.
+    while (!alerts_.empty() && alerts_.begin()->first <= alertClock_.elapsed()) {
+        const PendingAlert alert = std::move(alerts_.extract(alerts_.begin()).mapped());
+        alertsByIdentity_.remove(alert.identity);
+        // A copy: raising it may re-time the alerts and replace the list.
+        const CalendarEvent event = alertEvents_[alert.event];
+        markMeetEventActive(event);
+        if (!self)
+            return;
+    }
+    armAlertTimer();
 }
 
 void AppStore::markMeetEventActive(const CalendarEvent &event)

@@ -9,6 +9,7 @@
 
 #include <QCoro/QCoroTask>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -21,11 +22,13 @@
 #include <chrono>
 #include <exception>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <utility>
 
 class QNetworkAccessManager;
+class QTimer;
 
 namespace kestrivane {
 
@@ -43,8 +46,8 @@ class UserDefaults;
 // also when the value is unchanged; observers re-read the state then.
 //
 // Asynchronous operations are coroutines on the main thread. Every long wait (periodic sync,
-// presentation refresh, selection debounce, in-app alert) is a CancellableWait owned by the store;
-// cancelling a wait deletes it. Coroutines hold the store through QPointer and end quietly once
+// presentation refresh, selection debounce) is a CancellableWait owned by the store; cancelling a
+// wait deletes it. The in-app alerts share one timer for the earliest of them. Coroutines hold the store through QPointer and end quietly once
 // it is gone. No operation lets an error out: errors become the statuses below.
 class AppStore : public QObject {
     Q_OBJECT
@@ -282,10 +285,11 @@ private:
     void applyCachedMeetEvents(const QDateTime &date);
     void rescheduleActiveAlerts(const QList<CalendarEvent> &events, const QDateTime &date);
     void cancelAlertTasks();
+    // Raises the alerts whose time has come, in order, then re-arms the timer for the next one.
+    void raiseDueAlerts();
+    void armAlertTimer();
     void saveSelectedCalendarIDs();
     void scheduleCalendarSelectionSync();
-    static QCoro::Task<void> alertWait(QPointer<AppStore> store, QPointer<CancellableWait> task,
-                                       std::chrono::milliseconds delay, CalendarEvent event);
     static QCoro::Task<void> calendarSelectionSync(QPointer<AppStore> store, QPointer<CancellableWait> task);
     // Deletes the task's wait (ending a sleep in it) and clears the field.
     static void cancelTask(CancellableWait *&task);
@@ -365,8 +369,21 @@ private:
     TokenStoreFactory tokenStoreFactory_;
     QNetworkAccessManager *network_ = nullptr;
 
+    // In-app alerts: ordered by when they are due (milliseconds on alertClock_; equal times keep
+    // their scheduling order), one per alert identity, and one timer for the earliest.
+    struct PendingAlert {
+        QString identity;
+        // Index into alertEvents_.
+        qsizetype event = 0;
+    };
+    using AlertQueue = std::multimap<qint64, PendingAlert>;
+    AlertQueue alerts_;
+    QList<CalendarEvent> alertEvents_;
+    QHash<QString, AlertQueue::iterator> alertsByIdentity_;
+    QElapsedTimer alertClock_;
+    QTimer *alertTimer_ = nullptr;
+
     // Waits: children of the store, deleted to cancel. Absent while nothing waits.
-    QHash<QString, CancellableWait *> alertTasks_;
     CancellableWait *periodicSyncTask_ = nullptr;
     CancellableWait *presentationRefreshTask_ = nullptr;
     CancellableWait *calendarSelectionSyncTask_ = nullptr;

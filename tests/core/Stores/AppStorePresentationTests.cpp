@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+
+#include <algorithm>
 #include <limits>
 
 using namespace kestrivane;
@@ -187,6 +190,59 @@ TEST_F(AppStorePresentationTest, TwoMeetingsWithOneAlertIdentityRaiseOneAlert)
     EXPECT_FALSE(store->activeMeetEvent());
     ASSERT_TRUE(waitUntil([&] { return store->activeMeetEvent().has_value(); }, 2s));
     EXPECT_EQ(store->activeMeetEvent()->title, QStringLiteral("second"));
+}
+
+// The alerts share one timer over a table ordered by their time: each rises at its own time, in
+// order, also when the lists are re-derived meanwhile (which raises the past ones again, the
+// latest last); a dismissed one stays down; a selection change or quitting takes the rest off.
+TEST_F(AppStorePresentationTest, ManyAlertsRiseEachAtItsTimeInOrder)
+{
+    QList<CalendarEvent> events;
+    for (int i = 0; i < 4; ++i) {
+        const QDateTime start = now.addSecs(1800).addMSecs(150 + 250 * i);
+        events.append(meeting(QStringLiteral("m%1").arg(i), i == 3 ? "home" : "work", start, start.addSecs(1800)));
+    }
+    // A meeting far ahead whose alert must not rise during the test.
+    events.append(meeting("far", "work", now.addSecs(7200), now.addSecs(9000)));
+    std::reverse(events.begin(), events.end());
+    QElapsedTimer elapsed;
+    elapsed.start();
+    // The store's clock keeps up with the time that passes.
+    const auto catchUp = [&] { parts.clock.set(now.addMSecs(elapsed.elapsed())); };
+    auto store = syncedStore(events);
+
+    QStringList raised;
+    QList<qint64> times;
+    QObject::connect(store.get(), &AppStore::changed, [&] {
+        const QString id = store->activeMeetEvent() ? store->activeMeetEvent()->id : QString();
+        if (!id.isEmpty() && (raised.isEmpty() || raised.last() != id)) {
+            raised.append(id);
+            times.append(elapsed.elapsed());
+        }
+    });
+    ASSERT_TRUE(waitUntil([&] { return raised.size() == 1; }, 2s));
+    EXPECT_EQ(raised, QStringList{"m0"});
+    // Re-deriving re-times the table from the store's clock; nothing is lost.
+    catchUp();
+    store->refreshPresentationState();
+    store->dismissActiveMeetEvent();
+    ASSERT_TRUE(waitUntil([&] { return raised.size() == 2; }, 2s));
+    EXPECT_EQ(raised, (QStringList{"m0", "m1"}));
+    ASSERT_TRUE(waitUntil([&] { return raised.size() == 3; }, 2s));
+    EXPECT_EQ(raised, (QStringList{"m0", "m1", "m2"}));
+    // Each at its own time.
+    EXPECT_GE(times[1], 400);
+    EXPECT_GE(times[2], 650);
+
+    // m3's calendar is deselected before its time: it never rises; then quitting stops the rest.
+    catchUp();
+    store->setCalendarSelection("home", false);
+    spin(500ms);
+    EXPECT_FALSE(raised.contains("m3"));
+    EXPECT_EQ(raised.count("m0"), 1) << "the dismissed alert rose again";
+    EXPECT_EQ(store->activeMeetEvent()->id, QStringLiteral("m2"));
+    runTask(store->prepareForUserQuit());
+    EXPECT_FALSE(store->activeMeetEvent());
 }
 
 TEST_F(AppStorePresentationTest, NextFireDateIsTheEarliestStrictlyAhead)
