@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 
 // The real program, launched in a desktop of its own on the test display.
 
@@ -368,6 +369,56 @@ TEST_F(MainRoadTest, AFailingSyncPutsTheAttentionDotOnTheTrayIcon)
     EXPECT_TRUE(waitUntil([] {
         return trayIconShowsDot(AppBuildChannel::current().rawValue() + "-attention", QColor(255, 59, 48));
     }, patience));
+    app->terminate();
+    EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
+}
+
+namespace {
+
+// Voluntary context switches of a process's main thread: each is a wake-up followed by sleep.
+qint64 mainThreadWakeUps(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/task/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("voluntary_ctxt_switches:"))
+            return line.mid(24).trimmed().toLongLong();
+    }
+    return -1;
+}
+
+} // namespace
+
+// Idle with an account and meetings hours ahead, the application sleeps until something is due:
+// two minutes of it (after the start-up's sync) wake its main thread at most 4 times a minute.
+TEST_F(MainRoadTest, IdleWithMeetingsHoursAheadTheMainThreadSleeps)
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    calendar.setEvents("emma@example.com", json(QJsonObject{{"summary", "Emma"}, {"items", QJsonArray{
+        meeting("first", "Design review", now.addSecs(3 * 3600), "abc-defg-hij"),
+        meeting("second", "Weekly planning", now.addSecs(5 * 3600), "klm-nopq-rst")}}}));
+    FakeNotificationServer notifications(session.bus().address());
+    ASSERT_EQ(notifications.start(), QString());
+    ASSERT_EQ(session.startTray(), QString());
+
+    QProcess *app = launch();
+    ASSERT_TRUE(waitUntil([&] { return !calendar.eventRequests("emma@example.com").isEmpty(); }, patience));
+    ASSERT_TRUE(waitForWindows("setup", 1));
+    spin(10s); // the start-up settles: windows drawn, notifications scheduled, update check done
+
+    constexpr auto idle = 120s;
+    const qint64 before = mainThreadWakeUps(app->processId());
+    ASSERT_GE(before, 0);
+    spin(idle);
+    const qint64 wakeUps = mainThreadWakeUps(app->processId()) - before;
+    const double perMinute = wakeUps * 60.0 / std::chrono::duration_cast<std::chrono::seconds>(idle).count();
+    RecordProperty("mainThreadWakeUpsPerMinute", QString::number(perMinute, 'f', 1).toStdString());
+    std::printf("main thread: %lld wake-ups in %lld s (%.1f a minute)\n", static_cast<long long>(wakeUps),
+                static_cast<long long>(idle.count()), perMinute);
+    EXPECT_LE(perMinute, 4.0);
+    EXPECT_TRUE(notifications.notifications().isEmpty());
+
     app->terminate();
     EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
 }
