@@ -14,6 +14,7 @@ namespace {
 int pipeFds[2] = {-1, -1};
 struct sigaction previousTerm;
 struct sigaction previousInt;
+struct sigaction previousHup;
 
 extern "C" void forwardSignal(int number)
 {
@@ -38,6 +39,7 @@ QuitSignals::QuitSignals(QObject *parent) : QObject(parent)
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &action, &previousTerm);
     ::sigaction(SIGINT, &action, &previousInt);
+    ::sigaction(SIGHUP, &action, &previousHup);
 }
 
 QuitSignals::~QuitSignals()
@@ -46,6 +48,7 @@ QuitSignals::~QuitSignals()
         return;
     ::sigaction(SIGTERM, &previousTerm, nullptr);
     ::sigaction(SIGINT, &previousInt, nullptr);
+    ::sigaction(SIGHUP, &previousHup, nullptr);
     delete notifier_;
     ::close(pipeFds[0]);
     ::close(pipeFds[1]);

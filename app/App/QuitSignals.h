@@ -6,7 +6,8 @@ class QSocketNotifier;
 
 namespace kestrivane {
 
-// Turns SIGTERM and SIGINT into a Qt signal on the main thread, so they take the orderly quit.
+// Turns SIGTERM, SIGINT and SIGHUP (the terminal or session that started the application ended)
+// into a Qt signal on the main thread, so they take the orderly quit.
 // One instance per process.
 class QuitSignals : public QObject {
     Q_OBJECT

@@ -26,7 +26,7 @@ int main(int argc, char *argv[])
         return 0;
 
     KestrivaneApplication kestrivane(application.arguments(), DemoMode::processEnvironment());
-    // SIGTERM and SIGINT take the orderly quit from here on.
+    // SIGTERM, SIGINT and SIGHUP take the orderly quit from here on.
     QuitSignals quitSignals;
     QObject::connect(&quitSignals, &QuitSignals::quitRequested, &kestrivane.delegate(),
                      [&kestrivane](int) { kestrivane.delegate().applicationShouldTerminate(); });

@@ -96,15 +96,16 @@ TEST(SingleInstanceTest, ASecondLaunchAsksTheFirstToReopen)
     QDBusConnection::disconnectFromBus("second-launch");
 }
 
-TEST(QuitSignalsTest, TermAndIntArriveAsQuitRequests)
+TEST(QuitSignalsTest, TermIntAndHupArriveAsQuitRequests)
 {
     QuitSignals quitSignals;
     QList<int> received;
     QObject::connect(&quitSignals, &QuitSignals::quitRequested, [&](int number) { received.append(number); });
     std::raise(SIGTERM);
     std::raise(SIGINT);
-    EXPECT_TRUE(test::waitUntil([&] { return received.size() == 2; }, 2s));
-    EXPECT_EQ(received, (QList<int>{SIGTERM, SIGINT}));
+    std::raise(SIGHUP);
+    EXPECT_TRUE(test::waitUntil([&] { return received.size() == 3; }, 2s));
+    EXPECT_EQ(received, (QList<int>{SIGTERM, SIGINT, SIGHUP}));
 }
 
 TEST(GoogleStandInTest, OneLoopbackBaseForEveryGoogleHost)

@@ -422,3 +422,22 @@ TEST_F(MainRoadTest, IdleWithMeetingsHoursAheadTheMainThreadSleeps)
     app->terminate();
     EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
 }
+
+// The terminal or session that started the application ends: SIGHUP takes the orderly quit, so
+// the application ends normally and the meeting notification it had pending never arrives.
+TEST_F(MainRoadTest, HangUpTakesTheOrderlyQuit)
+{
+    FakeNotificationServer notifications(session.bus().address());
+    ASSERT_EQ(notifications.start(), QString());
+    QProcess *app = launch();
+    ASSERT_TRUE(waitUntil([&] { return !calendar.eventRequests("emma@example.com").isEmpty(); }, patience));
+    ASSERT_TRUE(waitForWindows("setup", 1));
+    ASSERT_TRUE(notifications.notifications().isEmpty());
+
+    ::kill(static_cast<pid_t>(app->processId()), SIGHUP);
+    EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
+    EXPECT_EQ(app->exitStatus(), QProcess::NormalExit);
+    // The first meeting's notification was due about 8 s after the start.
+    spin(10s);
+    EXPECT_TRUE(notifications.notifications().isEmpty());
+}
