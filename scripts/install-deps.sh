@@ -9,7 +9,7 @@ packages=(
   libsecret-1-dev libxcb1-dev libxcb-keysyms1-dev libx11-xcb-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   dbus dbus-x11 gnome-keyring libsecret-tools xvfb xauth xdotool dunst trayer
-  xdg-utils x11-utils fonts-noto-cjk
+  xdg-utils x11-utils fonts-noto-cjk desktop-file-utils hicolor-icon-theme
   chromium  # headless browser of the sign-in page test
 )
 

@@ -10,6 +10,7 @@
 #include "Support/AppNotificationCenter.h"
 #include "Support/Browser.h"
 #include "Support/DateFormatting.h"
+#include "Support/InstalledApplication.h"
 #include "Support/Localization.h"
 #include "Support/ShortcutSettings.h"
 #include "Support/UpdateStatusStore.h"
@@ -61,10 +62,7 @@ KestrivaneApplication::~KestrivaneApplication()
 
 QString KestrivaneApplication::singleInstanceServiceName(AppBuildChannel channel)
 {
-    QString name = BundleInfo::main().bundleIdentifier();
-    if (!channel.isRelease())
-        name += QStringLiteral(".dev");
-    return name;
+    return InstalledApplication::applicationID(channel);
 }
 
 AppStore &KestrivaneApplication::store()

@@ -2,6 +2,7 @@
 #include "App/LaunchLocation.h"
 #include "App/QuitSignals.h"
 #include "App/SingleInstance.h"
+#include "Support/InstalledApplication.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -14,7 +15,7 @@ int main(int argc, char *argv[])
     // A tray application: closing its windows does not end it.
     application.setQuitOnLastWindowClosed(false);
     application.setApplicationName(QStringLiteral("kestrivane"));
-    application.setDesktopFileName(QStringLiteral("kestrivane"));
+    application.setDesktopFileName(InstalledApplication::applicationID());
 
     // One running copy: a later launch asks it to show its Today window and leaves. A copy in a
     // temporary folder claims nothing: its launch only warns and quits.

@@ -2,6 +2,7 @@
 
 #include "Support/Browser.h"
 #include "Support/BundleInfo.h"
+#include "Support/InstalledApplication.h"
 #include "Support/Localization.h"
 
 #include <QCoreApplication>
@@ -282,11 +283,13 @@ QCoro::Task<void> UserNotificationScheduler::deliver(ScheduledNotification notif
     QStringList actions;
     if (notification.meetURL && notification.meetURL->isValid())
         actions = {defaultActionKey, L10n::text(QStringLiteral("notification_action_join"))};
-    const QVariantMap hints{{QStringLiteral("sound-name"), soundName}};
+    // The desktop entry names, groups and configures the application's notifications.
+    const QVariantMap hints{{QStringLiteral("sound-name"), soundName},
+                            {QStringLiteral("desktop-entry"), InstalledApplication::applicationID()}};
     const QVariantList arguments{
         applicationName(),
         uint(0), // replaces no earlier notification
-        QString(), // no icon
+        InstalledApplication::iconName(), // the application's icon in the icon theme
         notification.title,
         bodyMarkup ? escapeMarkup(notification.body) : notification.body,
         actions,

@@ -1,5 +1,6 @@
 #include "Services/NotificationScheduler.h"
 
+#include "Support/AppBuildChannel.h"
 #include "Support/Localization.h"
 #include "TestSupport/Coroutines.h"
 #include "TestSupport/FakeNotificationServer.h"
@@ -138,6 +139,12 @@ TEST_F(UserNotificationSchedulerTest, RequestOneSecondAwayArrivesOnceAndItsClick
     EXPECT_EQ(withLink.body, QStringLiteral("Body meet-a"));
     EXPECT_EQ(withLink.actions, QStringList({"default", L10n::text(QStringLiteral("notification_action_join"))}));
     EXPECT_EQ(withLink.hints.value(QStringLiteral("sound-name")).toString(), QStringLiteral("message-new-instant"));
+    // The application's icon and desktop entry: both named by the installed application's identifier.
+    const QString applicationID = AppBuildChannel::current().isRelease() ? QStringLiteral("app.kestrivane.Kestrivane")
+                                                                         : QStringLiteral("app.kestrivane.Kestrivane.dev");
+    EXPECT_EQ(withLink.appIcon, applicationID);
+    EXPECT_EQ(withLink.hints.value(QStringLiteral("desktop-entry")).toString(), applicationID);
+    EXPECT_EQ(plain.appIcon, applicationID);
     EXPECT_EQ(withLink.replacesId, 0u);
     EXPECT_EQ(withLink.expireTimeout, -1);
     EXPECT_TRUE(plain.actions.isEmpty());
