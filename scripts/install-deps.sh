@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config ninja-build
+  clang libclang-rt-14-dev  # the fuzz targets (libFuzzer)
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-l10n-tools qcoro-qt6-dev
   libsecret-1-dev libxcb1-dev libxcb-keysyms1-dev libx11-xcb-dev
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -35,42 +35,36 @@ DecodingError unreadableAnswer(const QString &detail)
     return DecodingError(L10n::format(QStringLiteral("error_response_unreadable"), detail));
 }
 
-struct TokenResponse {
-    QString accessToken;
-    std::optional<QString> refreshToken;
-    double expiresIn = 0;
-
-    static TokenResponse decode(const QByteArray &json)
-    {
-        QJsonParseError parseError;
-        const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
-        if (parseError.error != QJsonParseError::NoError)
-            throw unreadableAnswer(parseError.errorString());
-        if (!document.isObject())
-            throw unreadableAnswer(QStringLiteral("the token answer is not a JSON object"));
-        const QJsonObject object = document.object();
-        const QJsonValue access = object.value(QStringLiteral("access_token"));
-        const QJsonValue refresh = object.value(QStringLiteral("refresh_token"));
-        const QJsonValue expires = object.value(QStringLiteral("expires_in"));
-        if (!access.isString())
-            throw unreadableAnswer(QStringLiteral("\"access_token\" is missing or not a string"));
-        // A whole number of seconds that a double holds exactly.
-        constexpr double maxSeconds = 9007199254740992.0;
-        if (!expires.isDouble() || std::trunc(expires.toDouble()) != expires.toDouble()
-            || std::fabs(expires.toDouble()) > maxSeconds)
-            throw unreadableAnswer(QStringLiteral("\"expires_in\" is missing or not a whole number"));
-        if (!refresh.isUndefined() && !refresh.isNull() && !refresh.isString())
-            throw unreadableAnswer(QStringLiteral("\"refresh_token\" is not a string"));
-        TokenResponse response;
-        response.accessToken = access.toString();
-        if (refresh.isString())
-            response.refreshToken = refresh.toString();
-        response.expiresIn = expires.toDouble();
-        return response;
-    }
-};
-
 } // namespace
+
+TokenResponse TokenResponse::decode(const QByteArray &json)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    if (parseError.error != QJsonParseError::NoError)
+        throw unreadableAnswer(parseError.errorString());
+    if (!document.isObject())
+        throw unreadableAnswer(QStringLiteral("the token answer is not a JSON object"));
+    const QJsonObject object = document.object();
+    const QJsonValue access = object.value(QStringLiteral("access_token"));
+    const QJsonValue refresh = object.value(QStringLiteral("refresh_token"));
+    const QJsonValue expires = object.value(QStringLiteral("expires_in"));
+    if (!access.isString())
+        throw unreadableAnswer(QStringLiteral("\"access_token\" is missing or not a string"));
+    // A whole number of seconds that a double holds exactly.
+    constexpr double maxSeconds = 9007199254740992.0;
+    if (!expires.isDouble() || std::trunc(expires.toDouble()) != expires.toDouble()
+        || std::fabs(expires.toDouble()) > maxSeconds)
+        throw unreadableAnswer(QStringLiteral("\"expires_in\" is missing or not a whole number"));
+    if (!refresh.isUndefined() && !refresh.isNull() && !refresh.isString())
+        throw unreadableAnswer(QStringLiteral("\"refresh_token\" is not a string"));
+    TokenResponse response;
+    response.accessToken = access.toString();
+    if (refresh.isString())
+        response.refreshToken = refresh.toString();
+    response.expiresIn = expires.toDouble();
+    return response;
+}
 
 QString base64URLEncoded(const QByteArray &bytes)
 {

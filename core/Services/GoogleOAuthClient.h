@@ -42,6 +42,18 @@ using FormFields = QList<std::pair<QString, QString>>;
 // "key=value" pairs, both sides urlFormEncoded, joined with "&", as UTF-8 bytes.
 QByteArray formURLEncodedData(const FormFields &fields);
 
+// The token endpoint's answer to a code exchange or a refresh.
+struct TokenResponse {
+    QString accessToken;
+    std::optional<QString> refreshToken;
+    // Whole seconds, at most 2^53 in magnitude.
+    double expiresIn = 0;
+
+    // Reads the JSON answer: "access_token" a text, "expires_in" a whole number, "refresh_token"
+    // absent, null or a text. Throws DecodingError otherwise.
+    static TokenResponse decode(const QByteArray &json);
+};
+
 // The OAuth client's credentials and scopes. Values are taken as given; authorize() checks them.
 struct GoogleOAuthConfiguration {
     QString clientID;

@@ -154,13 +154,11 @@ private:
     {
         reading_ = false;
         idle_.stop();
-        const std::optional<QString> text = buffer_.isEmpty() ? std::nullopt : decodeUTF8(buffer_);
-        if (!text)
+        const std::optional<QString> target = requestTarget(buffer_);
+        if (!target)
             return close();
-        const QStringList pieces = text->split(u' ');
-        const QString target = pieces.size() > 1 ? pieces.at(1) : QStringLiteral("/");
         if (server_)
-            server_->handle(target);
+            server_->handle(*target);
         if (socket_->state() != QAbstractSocket::ConnectedState)
             return close();
         socket_->write(replyBytes(L10n::text(QStringLiteral("oauth_callback_success"))));
@@ -314,22 +312,39 @@ std::optional<QString> queryValue(const QString &encodedQuery, const QString &na
 
 } // namespace
 
-void OAuthLoopbackServer::handle(const QString &target)
+std::optional<QString> OAuthLoopbackServer::requestTarget(const QByteArray &request)
 {
-    if (settled_)
-        return;
+    const std::optional<QString> text = request.isEmpty() ? std::nullopt : decodeUTF8(request);
+    if (!text)
+        return std::nullopt;
+    const QStringList pieces = text->split(u' ');
+    return pieces.size() > 1 ? pieces.at(1) : QStringLiteral("/");
+}
+
+std::optional<OAuthLoopbackServer::Callback> OAuthLoopbackServer::callbackFromTarget(const QString &target)
+{
     const QUrl url(QStringLiteral("http://127.0.0.1") + target, QUrl::StrictMode);
-    if (!url.isValid()) {
-        settle(std::nullopt, std::make_exception_ptr(
-                                 GoogleOAuthClient::OAuthError(GoogleOAuthClient::OAuthError::invalidAuthorizationResponse)));
-        return;
-    }
+    if (!url.isValid())
+        return std::nullopt;
     Callback callback;
     if (url.hasQuery()) {
         // A "+" is a plus sign here, never an encoded space.
         const QString query = url.query(QUrl::FullyEncoded).replace(u'+', QStringLiteral("%2B"));
         callback.code = queryValue(query, QStringLiteral("code"));
         callback.state = queryValue(query, QStringLiteral("state"));
+    }
+    return callback;
+}
+
+void OAuthLoopbackServer::handle(const QString &target)
+{
+    if (settled_)
+        return;
+    std::optional<Callback> callback = callbackFromTarget(target);
+    if (!callback) {
+        settle(std::nullopt, std::make_exception_ptr(
+                                 GoogleOAuthClient::OAuthError(GoogleOAuthClient::OAuthError::invalidAuthorizationResponse)));
+        return;
     }
     settle(std::move(callback), nullptr);
 }

@@ -69,6 +69,13 @@ public:
     // Listeners of this process currently accepting connections.
     static int listeningCount();
 
+    // The request target of a received request ("GET <target> HTTP/1.1"; "/" when the request
+    // line has none); nullopt when the bytes are empty or not UTF-8, which gets no reply.
+    static std::optional<QString> requestTarget(const QByteArray &request);
+    // The "code" and "state" query values of a request target ("+" is a plus sign); nullopt when
+    // the target does not make a valid URL.
+    static std::optional<Callback> callbackFromTarget(const QString &target);
+
 private:
     class CallbackAwaiter;
     class Connection;
