@@ -19,7 +19,8 @@ namespace {
 
 constexpr int kCalendars = 20;
 
-const QDateTime reference = QDateTime(QDate(2026, 3, 2), QTime(9, 0), QTimeZone::utc());
+// Instants in Qt::UTC, as the wire format's decoder and the system clock give them.
+const QDateTime reference = QDateTime(QDate(2026, 3, 2), QTime(9, 0), Qt::UTC);
 
 class InMemoryCalendarSource final : public CalendarClient {
 public:
@@ -29,7 +30,7 @@ public:
             calendars_.append(CalendarInfo{QStringLiteral("team-%1@group.calendar.google.com").arg(c),
                                            QStringLiteral("Team %1").arg(c), true, std::nullopt});
         // Spread over the seven days of the window, from 07:00 to 19:00, in 15-minute steps.
-        const QDateTime dayStart = QDateTime(QDate(2026, 3, 2), QTime(7, 0), QTimeZone::utc());
+        const QDateTime dayStart = QDateTime(QDate(2026, 3, 2), QTime(7, 0), Qt::UTC);
         for (int i = 0; i < eventCount; ++i) {
             const CalendarInfo &calendar = calendars_[i % kCalendars];
             CalendarEvent event;

@@ -195,8 +195,14 @@ QString CalendarEvent::notificationIdentifier(double leadTime) const
 {
     // Integer division truncates toward zero, like the seconds it stands for.
     const qint64 startSeconds = startDate.isValid() ? startDate.toMSecsSinceEpoch() / 1000 : 0;
-    return QStringLiteral("meet-") + calendarID + QLatin1Char('-') + id + QLatin1Char('-')
-        + QString::number(startSeconds) + QLatin1Char('-') + QString::number(truncatedSeconds(leadTime));
+    // Built in one buffer: the store makes one for every meeting at every sync.
+    const QString start = QString::number(startSeconds);
+    const QString lead = QString::number(truncatedSeconds(leadTime));
+    QString identifier;
+    identifier.reserve(5 + calendarID.size() + id.size() + start.size() + lead.size() + 3);
+    identifier.append(QLatin1String("meet-")).append(calendarID).append(u'-').append(id).append(u'-').append(start)
+        .append(u'-').append(lead);
+    return identifier;
 }
 
 bool CalendarEvent::startsOnSameDayAs(const QDateTime &instant, const QTimeZone &calendar) const

@@ -729,6 +729,7 @@ void AppStore::applyCachedMeetEvents(const QDateTime &date)
     // The cached meetings are in order of their start; so is any selection of them.
     QList<CalendarEvent> upcoming;
     QList<CalendarEvent> today;
+    upcoming.reserve(cachedMeetEvents_.size());
     const QTimeZone zone = QTimeZone::systemTimeZone();
     for (const CalendarEvent &event : std::as_const(cachedMeetEvents_)) {
         if (!selectedCalendarIDs_.contains(event.calendarID))
@@ -771,6 +772,9 @@ void AppStore::rescheduleActiveAlerts(const QList<CalendarEvent> &events, const 
         return;
     // The table refers to the meetings by their place in this (shared, unchanging) list.
     alertEvents_ = events;
+    alerts_.reserve(static_cast<size_t>(events.size()));
+    QHash<QString, size_t> byIdentity;
+    byIdentity.reserve(events.size());
     const qint64 base = alertClock_.elapsed();
     for (qsizetype index = 0; index < alertEvents_.size(); ++index) {
         const CalendarEvent &event = alertEvents_[index];
@@ -779,40 +783,48 @@ void AppStore::rescheduleActiveAlerts(const QList<CalendarEvent> &events, const 
             continue;
         const qint64 delay = std::max<qint64>(0, date.msecsTo(alertInstant(event, notificationLeadTime_)));
         // Two meetings with one identity: the later one takes the earlier one's place.
-        if (const auto earlier = alertsByIdentity_.constFind(identity); earlier != alertsByIdentity_.cend())
-            alerts_.erase(*earlier);
-        const auto entry = alerts_.emplace(base + delay, PendingAlert{identity, index});
-        alertsByIdentity_.insert(std::move(identity), entry);
+        size_t &slot = byIdentity[std::move(identity)];
+        if (slot != 0)
+            alerts_[slot - 1].live = false;
+        alerts_.push_back(PendingAlert{base + delay, index, true});
+        slot = alerts_.size();
     }
+    // Meetings come in order of their start, so their alerts are in order already.
+    const auto byDue = [](const PendingAlert &a, const PendingAlert &b) { return a.due < b.due; };
+    if (!std::is_sorted(alerts_.begin(), alerts_.end(), byDue))
+        std::stable_sort(alerts_.begin(), alerts_.end(), byDue);
     armAlertTimer();
 }
 
 void AppStore::cancelAlertTasks()
 {
     alerts_.clear();
-    alertsByIdentity_.clear();
+    nextAlert_ = 0;
     alertEvents_.clear();
     alertTimer_->stop();
 }
 
 void AppStore::armAlertTimer()
 {
-    if (alerts_.empty())
+    while (nextAlert_ < alerts_.size() && !alerts_[nextAlert_].live)
+        ++nextAlert_;
+    if (nextAlert_ == alerts_.size())
         return alertTimer_->stop();
     // A due alert is raised from the event loop; far ones are looked at again after a day.
     constexpr qint64 maxStepMs = 24LL * 3600 * 1000;
-    const qint64 remaining = alerts_.begin()->first - alertClock_.elapsed();
+    const qint64 remaining = alerts_[nextAlert_].due - alertClock_.elapsed();
     alertTimer_->start(static_cast<int>(std::clamp<qint64>(remaining, 0, maxStepMs)));
 }
 
 void AppStore::raiseDueAlerts()
 {
     QPointer<AppStore> self(this);
-    // Raising one alert may re-time all of them (an observer refreshing the lists): take one at a time.
-    while (!alerts_.empty() && alerts_.begin()->first <= alertClock_.elapsed()) {
-        const PendingAlert alert = std::move(alerts_.extract(alerts_.begin()).mapped());
-        alertsByIdentity_.remove(alert.identity);
-        // A copy: raising it may re-time the alerts and replace the list.
+    // Raising one alert may re-time all of them (an observer refreshing the lists): the table is
+    // read afresh at every step.
+    while (nextAlert_ < alerts_.size() && alerts_[nextAlert_].due <= alertClock_.elapsed()) {
+        const PendingAlert alert = alerts_[nextAlert_++];
+        if (!alert.live)
+            continue;
         const CalendarEvent event = alertEvents_[alert.event];
         markMeetEventActive(event);
         if (!self)
@@ -949,6 +961,7 @@ QCoro::Task<void> AppStore::rescheduleSystemNotifications(QList<CalendarEvent> e
     // Read once: looking the zone up costs a file-system check each time.
     const QTimeZone zone = QTimeZone::systemTimeZone();
     QSet<QString> scheduled;
+    scheduled.reserve(events.size());
     for (const CalendarEvent &event : std::as_const(events)) {
         const QDateTime fireDate = alertInstant(event, leadTime);
         if (!(fireDate > date))

@@ -22,10 +22,10 @@
 #include <chrono>
 #include <exception>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 class QNetworkAccessManager;
 class QTimer;
@@ -369,17 +369,18 @@ private:
     TokenStoreFactory tokenStoreFactory_;
     QNetworkAccessManager *network_ = nullptr;
 
-    // In-app alerts: ordered by when they are due (milliseconds on alertClock_; equal times keep
-    // their scheduling order), one per alert identity, and one timer for the earliest.
+    // In-app alerts: one entry per alert identity, ordered by when it is due (milliseconds on
+    // alertClock_; equal times keep their scheduling order), a cursor at the first not yet raised,
+    // and one timer for it. Entries refer to the meetings by their place in alertEvents_.
     struct PendingAlert {
-        QString identity;
-        // Index into alertEvents_.
+        qint64 due = 0;
         qsizetype event = 0;
+        // False once a later meeting with the same identity took its place.
+        bool live = true;
     };
-    using AlertQueue = std::multimap<qint64, PendingAlert>;
-    AlertQueue alerts_;
+    std::vector<PendingAlert> alerts_;
+    size_t nextAlert_ = 0;
     QList<CalendarEvent> alertEvents_;
-    QHash<QString, AlertQueue::iterator> alertsByIdentity_;
     QElapsedTimer alertClock_;
     QTimer *alertTimer_ = nullptr;
 
