@@ -102,24 +102,34 @@ ShortcutSettings &KestrivaneApplication::shortcutSettings()
 
 void KestrivaneApplication::declareScenes()
 {
-    using Content = PlaceholderView::Content;
-    struct Declaration {
-        QString identifier;
-        QString titleKey;
-        QSize size;
-        Content content;
-    };
-    const QList<Declaration> declarations{
-        {WindowRegistry::settings, QStringLiteral("settings_title"), QSize(720, 560), Content::Connection},
-        {WindowRegistry::todayMeets, QStringLiteral("today_meets_title"), QSize(560, 520), Content::Meetings},
-        {WindowRegistry::setup, QStringLiteral("setup_title"), QSize(520, 460), Content::Connection},
-    };
-    for (const Declaration &declaration : declarations) {
-        const QString titleKey = declaration.titleKey;
-        const Content content = declaration.content;
-        windows_->declare({declaration.identifier, [titleKey] { return AppL10n::text(titleKey); }, declaration.size,
-                           [this, titleKey, content] { return new PlaceholderView(store(), AppL10n::text(titleKey), content); }});
-    }
+    windows_->declare({WindowRegistry::settings, [] { return AppL10n::text(QStringLiteral("settings_title")); },
+                       QSize(720, 560), [this] { return makeSettingsContent(); }});
+    windows_->declare({WindowRegistry::todayMeets, [] { return AppL10n::text(QStringLiteral("today_meets_title")); },
+                       QSize(560, 520), [this] { return makeTodayMeetsContent(); }});
+    windows_->declare({WindowRegistry::setup, [] { return AppL10n::text(QStringLiteral("setup_title")); },
+                       QSize(520, 460), [this] { return makeSetupContent(); }});
+}
+
+QWidget *KestrivaneApplication::makeTodayMeetsContent()
+{
+    return new PlaceholderView(store(), AppL10n::text(QStringLiteral("today_meets_title")), PlaceholderView::Content::Meetings);
+}
+
+QWidget *KestrivaneApplication::makeSettingsContent()
+{
+    return new PlaceholderView(store(), AppL10n::text(QStringLiteral("settings_title")), PlaceholderView::Content::Connection);
+}
+
+QWidget *KestrivaneApplication::makeSetupContent()
+{
+    return new PlaceholderView(store(), AppL10n::text(QStringLiteral("setup_title")), PlaceholderView::Content::Connection);
+}
+
+QWidget *KestrivaneApplication::makeMenuBarPanelContent()
+{
+    auto *panel = new PlaceholderView(store(), buildChannel_.displayName(), PlaceholderView::Content::Meetings);
+    panel->setFixedWidth(360);
+    return panel;
 }
 
 bool KestrivaneApplication::launch()
@@ -137,11 +147,7 @@ bool KestrivaneApplication::launch()
 
 void KestrivaneApplication::setUpTray()
 {
-    tray_ = std::make_unique<MenuBarTray>([this]() -> QWidget * {
-        auto *panel = new PlaceholderView(store(), buildChannel_.displayName(), PlaceholderView::Content::Meetings);
-        panel->setFixedWidth(360);
-        return panel;
-    });
+    tray_ = std::make_unique<MenuBarTray>([this]() -> QWidget * { return makeMenuBarPanelContent(); });
     tray_->setCommands({
         {AppL10n::text(QStringLiteral("open_today_meets_shortcut")), [this] { openTodayMeetsWindow(); }},
         {AppL10n::text(QStringLiteral("join_meet_shortcut")), [this] { openShortcutMeet(); }},

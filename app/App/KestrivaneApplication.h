@@ -81,6 +81,11 @@ protected:
 
 private:
     void declareScenes();
+    // The root views of the windows and of the tray panel.
+    QWidget *makeTodayMeetsContent();
+    QWidget *makeSettingsContent();
+    QWidget *makeSetupContent();
+    QWidget *makeMenuBarPanelContent();
     void setUpTray();
     void refreshMenuBarLabel();
     void runStartUpSequence();
