@@ -127,6 +127,16 @@ TEST_F(TodayMeetViewTest, RowsMarkTheCurrentAlertedAndNextMeetings)
     settle();
     EXPECT_EQ(row(view.get(), "ready")->property("background").toString(), "bellSoft");
     EXPECT_EQ(TodayMeetView::nextUpcomingEventID(store->todayMeetEvents(), store->presentationDate()), "ready");
+    // A renamed meeting rebuilds its own row only; the others keep their widgets (focus, hover).
+    QPointer<QWidget> kept = row(view.get(), "later");
+    QPointer<QWidget> renamed = row(view.get(), "ended");
+    parts.calendarClient->events[0].title = QStringLiteral("Renamed");
+    runTask(store->sync());
+    settle();
+    EXPECT_EQ(row(view.get(), "later"), kept.data());
+    EXPECT_FALSE(renamed);
+    EXPECT_EQ(textOf(row(view.get(), "ended"), "row-title"), "Renamed");
+    EXPECT_EQ(named(view.get(), "today-row").size(), 4);
     // When every meeting has ended none is next.
     EXPECT_FALSE(TodayMeetView::nextUpcomingEventID(store->todayMeetEvents(), nine.addDays(1)));
 }
