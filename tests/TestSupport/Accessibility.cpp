@@ -12,6 +12,9 @@
 #include <QJsonDocument>
 #include <QProcess>
 
+#include <csignal>
+#include <unistd.h>
+
 namespace kestrivane::test {
 
 using namespace std::chrono_literals;
@@ -120,9 +123,11 @@ AccessibilityBus::AccessibilityBus(DesktopSession &session)
 AccessibilityBus::~AccessibilityBus()
 {
     if (launcher_ && launcher_->state() != QProcess::NotRunning) {
-        launcher_->terminate();
+        // The launcher, its bus daemon and the registry it activated: the group the launcher leads.
+        const pid_t group = pid_t(launcher_->processId());
+        ::kill(-group, SIGTERM);
         if (!launcher_->waitForFinished(3000)) {
-            launcher_->kill();
+            ::kill(-group, SIGKILL);
             launcher_->waitForFinished(2000);
         }
     }
@@ -141,8 +146,11 @@ void AccessibilityBus::launch(const QProcessEnvironment &environment)
     launcherEnvironment.remove(QStringLiteral("DISPLAY"));
     launcher_ = std::make_unique<QProcess>();
     launcher_->setProcessEnvironment(launcherEnvironment);
-    launcher_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // Its own process group, ended as a whole; no inherited output pipes that would keep a test
+    // runner waiting.
+    launcher_->setChildProcessModifier([] { ::setsid(); });
     launcher_->setStandardOutputFile(QProcess::nullDevice());
+    launcher_->setStandardErrorFile(QProcess::nullDevice());
     launcher_->start(QStringLiteral("/usr/libexec/at-spi-bus-launcher"), {QStringLiteral("--launch-immediately")});
     if (!launcher_->waitForStarted(5000)) {
         problem_ = QStringLiteral("cannot start /usr/libexec/at-spi-bus-launcher (install at-spi2-core)");
