@@ -81,6 +81,7 @@ private:
 
 KVGroupBox::KVGroupBox(QWidget *parent) : QWidget(parent)
 {
+    // In the body: creating the layout announces a child, and childEvent() reads frame_.
     layout_ = new QVBoxLayout(this);
     frame_ = new Frame(this);
     layout_->setContentsMargins(0, 0, 0, 0);
