@@ -16,7 +16,8 @@ namespace {
 
 // The symbol names the application's sources draw: string literals of the symbol grammar
 // ("bell.fill", "clock") in statements that hand a symbol on (a symbol widget, a button's symbol,
-// a component's systemImage, or a variable named for a symbol or an image).
+// a component's systemImage, or a variable named for a symbol or an image), less the text keys
+// looked up in the same statements.
 QSet<QString> symbolNamesInSources()
 {
     static const QRegularExpression literal(QStringLiteral(R"re("([a-z]+(?:\.[a-z]+)*)")re"));
@@ -32,9 +33,12 @@ QSet<QString> symbolNamesInSources()
         static const QRegularExpression comments(QStringLiteral(R"(//[^\n]*|/\*.*?\*/)"),
                                                  QRegularExpression::DotMatchesEverythingOption);
         const QString source = QString::fromUtf8(file.readAll()).remove(comments);
-        for (const QString &statement : source.split(u';')) {
+        // Text keys handed to the lookups are no symbol names.
+        static const QRegularExpression lookups(QStringLiteral(R"((?:text|format)\s*\(\s*(?:QStringLiteral\s*\(\s*)?"[^"]*")"));
+        for (QString statement : source.split(u';')) {
             if (!statement.contains(marker))
                 continue;
+            statement.remove(lookups);
             for (auto match = literal.globalMatch(statement); match.hasNext();)
                 names.insert(match.next().captured(1));
         }
