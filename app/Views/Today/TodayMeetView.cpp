@@ -161,9 +161,16 @@ void TodayMeetView::showContent(ContentKind kind, const std::optional<SyncIssueM
         auto *layout = new QVBoxLayout(holder);
         layout->setContentsMargins(20, 20, 20, 20);
         layout->addStretch(1);
+        // Centred at most 360 wide; through stretches, not an alignment, so its wrapped texts
+        // keep their height.
+        auto *row = new QHBoxLayout;
+        row->addStretch(1);
         QWidget *banner = makeSyncIssueBanner(*issue, *store_, actions_);
         banner->setMaximumWidth(360);
-        layout->addWidget(banner, 0, Qt::AlignHCenter);
+        banner->setSizePolicy(QSizePolicy::Expanding, banner->sizePolicy().verticalPolicy());
+        row->addWidget(banner, 100);
+        row->addStretch(1);
+        layout->addLayout(row);
         layout->addStretch(1);
         content_->addWidget(holder);
         return;

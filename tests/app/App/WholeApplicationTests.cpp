@@ -5,6 +5,7 @@
 #include "TestSupport/DesktopSession.h"
 #include "TestSupport/FakeGoogleServer.h"
 #include "TestSupport/FakeNotificationServer.h"
+#include "TestSupport/StandInGoogleAccount.h"
 #include "TestSupport/TestEnvironment.h"
 #include "TestSupport/X11Windows.h"
 
@@ -12,9 +13,6 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QScreen>
 #include <QWidget>
 
@@ -251,18 +249,6 @@ TEST_F(WholeApplicationTest, ATemporaryFolderBringsTheWarningAndNothingIsWritten
 
 namespace {
 
-QByteArray json(const QJsonObject &object)
-{
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
-
-QJsonObject meeting(const QString &id, const QString &title, const QDateTime &start, const QString &code)
-{
-    const auto time = [](const QDateTime &t) { return QJsonObject{{"dateTime", t.toUTC().toString(Qt::ISODate)}}; };
-    return QJsonObject{{"id", id}, {"summary", title}, {"start", time(start)}, {"end", time(start.addSecs(1800))},
-                       {"hangoutLink", "https://meet.google.com/" + code}};
-}
-
 // The main road against the stand-in Google server, with a notification server of `kind`.
 class MainRoadTest : public WholeApplicationTest {
 protected:
@@ -270,38 +256,17 @@ protected:
     {
         WholeApplicationTest::SetUp();
         ASSERT_EQ(session.startKeyring(), QString());
-        session.setVariable(QStringLiteral("KESTRIVANE_GOOGLE_STAND_IN"), server.baseURL().toString());
-
-        // The OAuth client of this install.
-        QDir().mkpath(session.dataHome() + "/kestrivane");
-        QFile config(session.dataHome() + "/kestrivane/OAuthConfig.plist");
-        ASSERT_TRUE(config.open(QIODevice::WriteOnly));
-        config.write(R"(<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict><key>GOOGLE_OAUTH_CLIENT_ID</key><string>test-client.apps.example</string>
-<key>GOOGLE_OAUTH_CLIENT_SECRET</key><string>test-secret</string></dict></plist>)");
-        config.close();
-
-        // The token a single-account install left in the keyring.
-        const OAuthToken token{QStringLiteral("ya29.legacy"), QStringLiteral("1//legacy"),
-                               QDateTime::currentDateTimeUtc().addSecs(3600)};
-        ASSERT_EQ(session.run("secret-tool", {"store", "--label=Kestrivane", "xdg:schema", KeychainTokenStore::schemaName,
-                                              "service", service, "account", "oauth"}, token.toJson()).exitCode, 0);
-
-        calendar.acceptedToken = QStringLiteral("ya29.legacy");
-        calendar.profile = FakeResponse::json(200, R"({"id": "1", "email": "emma@example.com", "name": "Emma"})");
-        calendar.calendarList = FakeResponse::json(200, json(QJsonObject{{"items", QJsonArray{QJsonObject{
-            {"id", "emma@example.com"}, {"summary", "Emma"}, {"primary", true}, {"accessRole", "owner"}}}}}));
+        ASSERT_EQ(account.install(service), QString());
         // One meeting whose notification is due a few seconds after the start-up's sync (the lead
         // time is 30 minutes), one whose notification is hours away.
         const QDateTime now = QDateTime::currentDateTimeUtc();
-        calendar.setEvents("emma@example.com", json(QJsonObject{{"summary", "Emma"}, {"items", QJsonArray{
-            meeting("soon", "Design review", now.addSecs(30 * 60 + 8), "abc-defg-hij"),
-            meeting("later", "Weekly planning", now.addSecs(5 * 3600), "klm-nopq-rst")}}}));
+        account.setMeetings({StandInGoogleAccount::meeting("soon", "Design review", now.addSecs(30 * 60 + 8), "abc-defg-hij"),
+                             StandInGoogleAccount::meeting("later", "Weekly planning", now.addSecs(5 * 3600), "klm-nopq-rst")});
     }
 
     const QString service = AppBuildChannel::current().keychainService();
-    FakeGoogleOAuth oauth{server};
-    FakeGoogleCalendar calendar{server};
+    StandInGoogleAccount account{server, session};
+    FakeGoogleCalendar &calendar = account.calendar;
 };
 
 } // namespace
