@@ -10,12 +10,14 @@
 #include "Support/AppNotificationCenter.h"
 #include "Support/Browser.h"
 #include "Support/DateFormatting.h"
+#include "Support/FeedbackForm.h"
 #include "Support/Localization.h"
 #include "Support/ShortcutSettings.h"
 #include "Support/UpdateStatusStore.h"
 #include "Support/UserDefaults.h"
 #include "Support/WindowRegistry.h"
 #include "Views/PlaceholderView.h"
+#include "Views/Settings/SettingsView.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -117,7 +119,12 @@ QWidget *KestrivaneApplication::makeTodayMeetsContent()
 
 QWidget *KestrivaneApplication::makeSettingsContent()
 {
-    return new PlaceholderView(store(), AppL10n::text(QStringLiteral("settings_title")), PlaceholderView::Content::Connection);
+    SettingsEnvironment environment;
+    environment.store = &store();
+    environment.updateStatus = updateStatus_.get();
+    environment.shortcutSettings = &shortcutSettings();
+    environment.buildChannel = buildChannel_;
+    return new SettingsView(std::move(environment));
 }
 
 QWidget *KestrivaneApplication::makeSetupContent()
@@ -223,9 +230,7 @@ void KestrivaneApplication::openShortcutMeet()
 
 void KestrivaneApplication::openFeedbackForm()
 {
-    const QUrl address(QStringLiteral(KESTRIVANE_FEEDBACK_URL), QUrl::StrictMode);
-    if (address.isValid())
-        openInBrowser(address).then([](bool) {});
+    kestrivane::openFeedbackForm();
 }
 
 bool KestrivaneApplication::eventFilter(QObject *watched, QEvent *event)

@@ -2,6 +2,7 @@
 
 #include "DesignSystem/ColorSchemeProvider.h"
 #include "DesignSystem/KVSymbols.h"
+#include "DesignSystem/KVViewSupport.h"
 
 #include <QFocusEvent>
 #include <QPainter>
@@ -92,7 +93,7 @@ void KVButton::setExpanding(bool expanding)
 
 void KVButton::setHelp(const QString &help)
 {
-    setToolTip(help);
+    setToolTip(plainTextToolTip(help));
     if (text().isEmpty())
         setAccessibleName(help);
     setAccessibleDescription(help);

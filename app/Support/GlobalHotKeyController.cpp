@@ -1,6 +1,7 @@
 #include "Support/GlobalHotKeyController.h"
 
 #include "Support/KeyCodes.h"
+#include "Support/ShortcutRecording.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -9,6 +10,7 @@
 #include <xcb/xcb_keysyms.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace kestrivane {
@@ -22,6 +24,9 @@ constexpr quint16 defaultSuper = XCB_MOD_MASK_4;
 constexpr quint16 defaultNumLock = XCB_MOD_MASK_2;
 // The core modifier bits of an event's state (higher bits carry buttons and the keyboard group).
 constexpr quint16 coreModifiers = 0xff;
+// The XKB events that announce a new keymap (their xkbType, the byte after the event code).
+constexpr quint8 xkbNewKeyboardNotify = 0;
+constexpr quint8 xkbMapNotify = 1;
 
 xcb_connection_t *x11Connection()
 {
@@ -84,6 +89,19 @@ struct GlobalHotKeyController::X11 {
     xcb_connection_t *connection = nullptr;
     xcb_window_t root = XCB_NONE;
     KeySymbols symbols;
+    // The event code of the XKB extension's events; 0 without the extension.
+    quint8 xkbEventBase = 0;
+
+    void readXkbEventBase()
+    {
+        static const char name[] = "XKEYBOARD";
+        xcb_query_extension_reply_t *reply =
+            xcb_query_extension_reply(connection, xcb_query_extension(connection, std::strlen(name), name), nullptr);
+        if (reply && reply->present)
+            xkbEventBase = reply->first_event;
+        std::free(reply);
+    }
+
     quint16 superModifier = defaultSuper;
     quint16 numLockModifier = defaultNumLock;
 
@@ -166,6 +184,7 @@ GlobalHotKeyController::GlobalHotKeyController(const KestrivaneShortcut &openTod
             delete x11_;
             x11_ = nullptr;
         } else {
+            x11_->readXkbEventBase();
             QCoreApplication::instance()->installNativeEventFilter(this);
         }
     }
@@ -252,6 +271,14 @@ bool GlobalHotKeyController::nativeEventFilter(const QByteArray &eventType, void
         return false;
     auto *event = static_cast<xcb_generic_event_t *>(message);
     const quint8 type = event->response_type & 0x7f;
+    // A new keymap (another layout, xmodmap): the grabbed keys are those that now type the keys.
+    const bool newKeymap = type == XCB_MAPPING_NOTIFY ||
+                           (x11_->xkbEventBase != 0 && type == x11_->xkbEventBase &&
+                            (event->pad0 == xkbNewKeyboardNotify || event->pad0 == xkbMapNotify));
+    if (newKeymap) {
+        followKeymapChange();
+        return false;
+    }
     if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)
         return false;
     auto *key = reinterpret_cast<xcb_key_press_event_t *>(event);
@@ -286,8 +313,26 @@ bool GlobalHotKeyController::nativeEventFilter(const QByteArray &eventType, void
     return false;
 }
 
+void GlobalHotKeyController::followKeymapChange()
+{
+    // A change of layout arrives as several events: one re-grab on the next turn.
+    if (regrabPending_)
+        return;
+    regrabPending_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            regrabPending_ = false;
+            update(openTodayShortcut_, joinMeetShortcut_);
+        },
+        Qt::QueuedConnection);
+}
+
 void GlobalHotKeyController::handle(HotKeyID id)
 {
+    // A recorder that records takes the combination instead.
+    if (ShortcutRecording::shared().divert(id == HotKeyID::OpenTodayMeets ? openTodayShortcut_ : joinMeetShortcut_))
+        return;
     switch (id) {
     case HotKeyID::OpenTodayMeets:
         if (openTodayMeets_)
