@@ -27,6 +27,7 @@ constexpr quint16 coreModifiers = 0xff;
 // The XKB events that announce a new keymap (their xkbType, the byte after the event code).
 constexpr quint8 xkbNewKeyboardNotify = 0;
 constexpr quint8 xkbMapNotify = 1;
+constexpr quint16 xkbNewKeyboardKeycodes = 1;
 
 xcb_connection_t *x11Connection()
 {
@@ -272,9 +273,13 @@ bool GlobalHotKeyController::nativeEventFilter(const QByteArray &eventType, void
     auto *event = static_cast<xcb_generic_event_t *>(message);
     const quint8 type = event->response_type & 0x7f;
     // A new keymap (another layout, xmodmap): the grabbed keys are those that now type the keys.
-    const bool newKeymap = type == XCB_MAPPING_NOTIFY ||
-                           (x11_->xkbEventBase != 0 && type == x11_->xkbEventBase &&
-                            (event->pad0 == xkbNewKeyboardNotify || event->pad0 == xkbMapNotify));
+    // (A switch between keyboard devices, xdotool's for one, also announces a new keyboard: only
+    // one with new key codes counts.)
+    const bool xkb = x11_->xkbEventBase != 0 && type == x11_->xkbEventBase;
+    const auto *bytes = static_cast<const quint8 *>(message);
+    const quint16 changed = static_cast<quint16>(bytes[16] | (bytes[17] << 8));
+    const bool newKeymap = type == XCB_MAPPING_NOTIFY || (xkb && event->pad0 == xkbMapNotify) ||
+                           (xkb && event->pad0 == xkbNewKeyboardNotify && (changed & xkbNewKeyboardKeycodes));
     if (newKeymap) {
         followKeymapChange();
         return false;
@@ -323,9 +328,34 @@ void GlobalHotKeyController::followKeymapChange()
         this,
         [this] {
             regrabPending_ = false;
+            if (grabsFollowKeymap())
+                return;
             update(openTodayShortcut_, joinMeetShortcut_);
         },
         Qt::QueuedConnection);
+}
+
+bool GlobalHotKeyController::grabsFollowKeymap()
+{
+    if (!x11_)
+        return true;
+    xcb_key_symbols_free(x11_->symbols.release());
+    x11_->symbols.reset(xcb_key_symbols_alloc(x11_->connection));
+    x11_->readModifierMap();
+    const auto wanted = [this](const KestrivaneShortcut &shortcut) -> std::optional<std::pair<quint8, quint16>> {
+        const auto keysym = keycodes::keysymForKeyCode(shortcut.keyCode);
+        const auto code = keysym ? x11_->keyCodeFor(*keysym) : std::nullopt;
+        if (!code)
+            return std::nullopt;
+        return std::pair<quint8, quint16>(*code, x11ModifiersForMask(shortcut.modifiers, x11_->superModifier));
+    };
+    const auto held = [](const std::optional<Grab> &grab) -> std::optional<std::pair<quint8, quint16>> {
+        if (!grab)
+            return std::nullopt;
+        return std::pair<quint8, quint16>(grab->keyCode, grab->modifiers);
+    };
+    // A grab the server refused earlier is tried again only when the keys moved.
+    return wanted(openTodayShortcut_) == held(openTodayHotKey_) && wanted(joinMeetShortcut_) == held(joinMeetHotKey_);
 }
 
 void GlobalHotKeyController::handle(HotKeyID id)

@@ -55,6 +55,8 @@ private:
     void ungrab(const Grab &grab);
     void handle(HotKeyID id);
     void followKeymapChange();
+    // Whether the grabs sit on the keys that type their shortcuts in the current keymap.
+    bool grabsFollowKeymap();
     std::optional<Grab> &grab(HotKeyID id) { return id == HotKeyID::OpenTodayMeets ? openTodayHotKey_ : joinMeetHotKey_; }
 
     struct X11;
