@@ -52,9 +52,9 @@ private:
     KVGroupBox *box_;
 };
 
-KVGroupBox::KVGroupBox(QWidget *parent) : QWidget(parent), layout_(nullptr), frame_(nullptr)
+KVGroupBox::KVGroupBox(QWidget *parent) : QWidget(parent)
 {
-    // In the body: adding the layout already reaches childEvent(), which reads frame_.
+    // In the body: creating the layout announces a child, and childEvent() reads frame_.
     layout_ = new QVBoxLayout(this);
     frame_ = new Frame(this);
     layout_->setContentsMargins(0, 0, 0, 0);

@@ -7,9 +7,9 @@
 #include "DesignSystem/KestrivaneAppIconView.h"
 #include "Support/AppL10n.h"
 #include "Support/AppNotificationCenter.h"
-#include "Support/FeedbackForm.h"
 #include "Support/UpdateStatusStore.h"
 #include "Views/Settings/SettingsPaneKit.h"
+#include "Views/Shared/MeetingViewSupport.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -145,7 +145,7 @@ AboutPane::AboutPane(UpdateStatusStore &updateStatus, AppBuildChannel buildChann
     column->addWidget(updateRow_);
 
     auto *feedback = new KVButton(AppL10n::text(QStringLiteral("send_feedback")), KVButton::Style::bordered,
-                                  [] { openFeedbackForm(); }, identity);
+                                  [] { openFeedbackFormInBrowser(); }, identity);
     feedback->setControlSize(KVButton::ControlSize::small);
     feedback->setLabelFont(KVFont::system(12, KVFont::Weight::medium));
     feedback->setObjectName(QStringLiteral("feedback"));

@@ -10,6 +10,7 @@
 #include "Support/DateFormatting.h"
 #include "Views/Settings/LaunchAtLogin.h"
 #include "Views/Settings/SettingsPaneKit.h"
+#include "Views/Shared/MeetingViewSupport.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -50,12 +51,6 @@ QCoro::Task<void> setLeadTime(QPointer<AppStore> store, double seconds)
 {
     if (store)
         co_await store->setNotificationLeadTime(seconds);
-}
-
-QCoro::Task<void> syncNow(QPointer<AppStore> store)
-{
-    if (store)
-        co_await store->sync();
 }
 
 QCoro::Task<void> sendTestNotification(QPointer<AppStore> store)
@@ -99,7 +94,10 @@ NotificationsPane::NotificationsPane(AppStore &store, std::shared_ptr<LoginItemS
 
     syncStatus_ = new KVLabel(QString(), KVFont::system(11), KVColorRef(&KVPalette::text3));
     syncStatus_->setObjectName(QStringLiteral("syncStatus"));
-    auto *sync = smallBordered(QStringLiteral("sync_now"), [store = store_] { syncNow(store).then([] {}); });
+    auto *sync = smallBordered(QStringLiteral("sync_now"), [store = store_] {
+        if (store)
+            startSync(*store);
+    });
     box->addRow(plainRow(QStringLiteral("arrow.clockwise"), QStringLiteral("sync_section"), trailingStack({syncStatus_, sync})));
     box->addRow(new KVInsetDivider);
 

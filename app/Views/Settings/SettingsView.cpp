@@ -14,6 +14,7 @@
 #include "Views/Settings/SettingsSidebar.h"
 #include "Views/Settings/ShortcutRecorderButton.h"
 #include "Views/Settings/ShortcutsPane.h"
+#include "Views/Shared/MeetingViewSupport.h"
 
 #include <QHBoxLayout>
 #include <QPainter>
@@ -44,12 +45,6 @@ protected:
         painter.fillRect(rect(), kvPalette(this).window);
     }
 };
-
-QCoro::Task<void> syncHeldByStore(QPointer<AppStore> store)
-{
-    if (store)
-        co_await store->sync();
-}
 
 } // namespace
 
@@ -126,7 +121,7 @@ void SettingsView::showEvent(QShowEvent *event)
     // Each time the window comes up (not when it is restored): one sync when the store is idle.
     if (!event->spontaneous() && environment_.store &&
         environment_.store->syncStatus().kind() == AppStore::SyncStatus::Kind::idle)
-        syncHeldByStore(QPointer<AppStore>(environment_.store)).then([] {});
+        startSync(*environment_.store);
 }
 
 void SettingsView::paintEvent(QPaintEvent *)
