@@ -16,6 +16,7 @@
 #include "Support/UserDefaults.h"
 #include "Support/WindowRegistry.h"
 #include "Views/PlaceholderView.h"
+#include "Views/Setup/SetupView.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -122,7 +123,7 @@ QWidget *KestrivaneApplication::makeSettingsContent()
 
 QWidget *KestrivaneApplication::makeSetupContent()
 {
-    return new PlaceholderView(store(), AppL10n::text(QStringLiteral("setup_title")), PlaceholderView::Content::Connection);
+    return new SetupView(store(), *updateStatus_, [this](const QString &identifier) { windows_->open(identifier); });
 }
 
 QWidget *KestrivaneApplication::makeMenuBarPanelContent()

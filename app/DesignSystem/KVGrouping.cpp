@@ -52,8 +52,11 @@ private:
     KVGroupBox *box_;
 };
 
-KVGroupBox::KVGroupBox(QWidget *parent) : QWidget(parent), layout_(new QVBoxLayout(this)), frame_(new Frame(this))
+KVGroupBox::KVGroupBox(QWidget *parent) : QWidget(parent)
 {
+    // Made in the body: adding the layout already reaches childEvent(), which reads frame_.
+    layout_ = new QVBoxLayout(this);
+    frame_ = new Frame(this);
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->setSpacing(0);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);

@@ -32,8 +32,8 @@ protected:
 
 private:
     class Frame;
-    QVBoxLayout *layout_;
-    Frame *frame_;
+    QVBoxLayout *layout_ = nullptr;
+    Frame *frame_ = nullptr;
     KVColorRef outside_ = KVColorRef(&KVPalette::window);
 };
 
