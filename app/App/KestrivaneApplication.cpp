@@ -15,8 +15,10 @@
 #include "Support/UpdateStatusStore.h"
 #include "Support/UserDefaults.h"
 #include "Support/WindowRegistry.h"
+#include "Views/MenuBar/MenuBarView.h"
 #include "Views/PlaceholderView.h"
 #include "Views/Setup/SetupView.h"
+#include "Views/Today/TodayMeetView.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -106,14 +108,36 @@ void KestrivaneApplication::declareScenes()
     windows_->declare({WindowRegistry::settings, [] { return AppL10n::text(QStringLiteral("settings_title")); },
                        QSize(720, 560), [this] { return makeSettingsContent(); }});
     windows_->declare({WindowRegistry::todayMeets, [] { return AppL10n::text(QStringLiteral("today_meets_title")); },
-                       QSize(560, 520), [this] { return makeTodayMeetsContent(); }});
+                       TodayMeetView::minimumWindowSize, [this] { return makeTodayMeetsContent(); }});
     windows_->declare({WindowRegistry::setup, [] { return AppL10n::text(QStringLiteral("setup_title")); },
                        QSize(520, 460), [this] { return makeSetupContent(); }});
 }
 
+MeetingViewActions KestrivaneApplication::meetingViewActions()
+{
+    MeetingViewActions actions;
+    actions.openFeedbackForm = [this] { openFeedbackForm(); };
+    actions.openSettings = [this] {
+        hidePanel();
+        windows_->open(WindowRegistry::settings);
+    };
+    actions.openToday = [this] {
+        hidePanel();
+        AppNotificationCenter::defaultCenter().post(AppNotificationCenter::openTodayMeetsWindow);
+    };
+    actions.quit = [this] { delegate_->applicationShouldTerminate(); };
+    return actions;
+}
+
+void KestrivaneApplication::hidePanel()
+{
+    if (tray_)
+        tray_->hidePanel();
+}
+
 QWidget *KestrivaneApplication::makeTodayMeetsContent()
 {
-    return new PlaceholderView(store(), AppL10n::text(QStringLiteral("today_meets_title")), PlaceholderView::Content::Meetings);
+    return new TodayMeetView(store(), meetingViewActions());
 }
 
 QWidget *KestrivaneApplication::makeSettingsContent()
@@ -128,9 +152,7 @@ QWidget *KestrivaneApplication::makeSetupContent()
 
 QWidget *KestrivaneApplication::makeMenuBarPanelContent()
 {
-    auto *panel = new PlaceholderView(store(), buildChannel_.displayName(), PlaceholderView::Content::Meetings);
-    panel->setFixedWidth(360);
-    return panel;
+    return new MenuBarView(store(), *updateStatus_, meetingViewActions());
 }
 
 bool KestrivaneApplication::launch()
@@ -224,9 +246,7 @@ void KestrivaneApplication::openShortcutMeet()
 
 void KestrivaneApplication::openFeedbackForm()
 {
-    const QUrl address(QStringLiteral(KESTRIVANE_FEEDBACK_URL), QUrl::StrictMode);
-    if (address.isValid())
-        openInBrowser(address).then([](bool) {});
+    openFeedbackFormInBrowser();
 }
 
 bool KestrivaneApplication::eventFilter(QObject *watched, QEvent *event)

@@ -1,5 +1,6 @@
 #include "App/MenuBarTray.h"
 
+#include <QCoreApplication>
 #include <QCursor>
 #include <QEvent>
 #include <QGuiApplication>
@@ -8,9 +9,38 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include <xcb/xcb.h>
+
 namespace kestrivane {
 
 namespace {
+
+// Whether a compositing manager owns the _NET_WM_CM_S<n> selection of the display's screen.
+bool x11CompositorRunning()
+{
+    auto *gui = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
+    auto *x11 = gui ? gui->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return false;
+    const QByteArray display = qgetenv("DISPLAY");
+    const qsizetype colon = display.lastIndexOf(':');
+    const qsizetype dot = display.indexOf('.', colon < 0 ? 0 : colon);
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(dot < 0 ? 0 : display.mid(dot + 1).toInt());
+    xcb_intern_atom_reply_t *atom =
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 1, name.size(), name.constData()), nullptr);
+    if (!atom)
+        return false;
+    const xcb_atom_t selection = atom->atom;
+    free(atom);
+    if (selection == XCB_NONE)
+        return false;
+    xcb_get_selection_owner_reply_t *owner =
+        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, selection), nullptr);
+    const bool running = owner && owner->owner != XCB_NONE;
+    free(owner);
+    return running;
+}
 
 // A click on the tray icon first closes the open panel (a click outside a popup), then arrives as
 // an activation: one that comes this soon after the panel closed must not reopen it.
@@ -81,8 +111,13 @@ void MenuBarTray::ensurePanel()
     panel_ = new QWidget(nullptr, Qt::Popup | Qt::FramelessWindowHint);
     panel_->setObjectName(QStringLiteral("menu-bar-panel"));
     panel_->setWindowRole(QStringLiteral("menu-bar-panel"));
+    // Blended with rounded corners only where a compositor runs; else the content paints it opaque.
+    if (compositorRunning_ ? compositorRunning_() : x11CompositorRunning())
+        panel_->setAttribute(Qt::WA_TranslucentBackground);
     auto *layout = new QVBoxLayout(panel_);
     layout->setContentsMargins(0, 0, 0, 0);
+    // The panel takes its content's size whenever that changes.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     if (makePanelContent_) {
         if (QWidget *content = makePanelContent_())
             layout->addWidget(content);
@@ -100,8 +135,9 @@ void MenuBarTray::showPanel()
     QScreen *screen = QGuiApplication::screenAt(anchor.center());
     if (!screen)
         screen = QGuiApplication::primaryScreen();
-    const QRect area = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), panel_->size());
-    panel_->move(panelPosition(anchor, panel_->size(), area));
+    anchor_ = anchor;
+    screenArea_ = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), panel_->size());
+    panel_->move(panelPosition(anchor_, panel_->size(), screenArea_));
     panel_->show();
     panel_->raise();
     panel_->activateWindow();
@@ -128,6 +164,9 @@ bool MenuBarTray::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == panel_ && event->type() == QEvent::Hide)
         sinceHidden_.start();
+    // A content that grows or shrinks keeps the panel at its anchor.
+    if (watched == panel_ && event->type() == QEvent::Resize && panel_->isVisible())
+        panel_->move(panelPosition(anchor_, panel_->size(), screenArea_));
     return QObject::eventFilter(watched, event);
 }
 

@@ -54,7 +54,7 @@ private:
 
 KVGroupBox::KVGroupBox(QWidget *parent) : QWidget(parent)
 {
-    // Made in the body: adding the layout already reaches childEvent(), which reads frame_.
+    // In the body: creating the layout announces a child, and childEvent() reads frame_.
     layout_ = new QVBoxLayout(this);
     frame_ = new Frame(this);
     layout_->setContentsMargins(0, 0, 0, 0);
