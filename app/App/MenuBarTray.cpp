@@ -1,5 +1,7 @@
 #include "App/MenuBarTray.h"
 
+#include "DesignSystem/KVCompositor.h"
+
 #include <QCoreApplication>
 #include <QCursor>
 #include <QEvent>
@@ -9,38 +11,10 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-#include <xcb/xcb.h>
 
 namespace kestrivane {
 
 namespace {
-
-// Whether a compositing manager owns the _NET_WM_CM_S<n> selection of the display's screen.
-bool x11CompositorRunning()
-{
-    auto *gui = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
-    auto *x11 = gui ? gui->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
-    if (!connection)
-        return false;
-    const QByteArray display = qgetenv("DISPLAY");
-    const qsizetype colon = display.lastIndexOf(':');
-    const qsizetype dot = display.indexOf('.', colon < 0 ? 0 : colon);
-    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(dot < 0 ? 0 : display.mid(dot + 1).toInt());
-    xcb_intern_atom_reply_t *atom =
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 1, name.size(), name.constData()), nullptr);
-    if (!atom)
-        return false;
-    const xcb_atom_t selection = atom->atom;
-    free(atom);
-    if (selection == XCB_NONE)
-        return false;
-    xcb_get_selection_owner_reply_t *owner =
-        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, selection), nullptr);
-    const bool running = owner && owner->owner != XCB_NONE;
-    free(owner);
-    return running;
-}
 
 // A click on the tray icon first closes the open panel (a click outside a popup), then arrives as
 // an activation: one that comes this soon after the panel closed must not reopen it.
@@ -112,7 +86,7 @@ void MenuBarTray::ensurePanel()
     panel_->setObjectName(QStringLiteral("menu-bar-panel"));
     panel_->setWindowRole(QStringLiteral("menu-bar-panel"));
     // Blended with rounded corners only where a compositor runs; else the content paints it opaque.
-    if (compositorRunning_ ? compositorRunning_() : x11CompositorRunning())
+    if (compositorRunning_ ? compositorRunning_() : compositorRunning())
         panel_->setAttribute(Qt::WA_TranslucentBackground);
     auto *layout = new QVBoxLayout(panel_);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -1,17 +1,131 @@
 #include "DesignSystem/KVButton.h"
 
 #include "DesignSystem/ColorSchemeProvider.h"
+#include "DesignSystem/KVAccessibility.h"
 #include "DesignSystem/KVSymbols.h"
 
 #include <QFocusEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 
 namespace kestrivane {
 
 namespace {
 constexpr int symbolSpacing = 4;
+constexpr int ringOutset = 3;  // 1 pixel of gap, then the 2-pixel ring
+const char ringProperty[] = "kvFocusRing";
+
+// The ring around a control, a sibling above it in its parent.
+class FocusRing : public QWidget {
+public:
+    FocusRing(QWidget *control, qreal radius) : QWidget(control->parentWidget()), control_(control), radius_(radius)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+        setFocusPolicy(Qt::NoFocus);
+        hide();
+    }
+
+    void follow()
+    {
+        setGeometry(control_->geometry().adjusted(-ringOutset, -ringOutset, ringOutset, ringOutset));
+        raise();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(withOpacity(KVDesign::accent(colorScheme(control_)), 0.5), 2));
+        painter.setBrush(Qt::NoBrush);
+        const qreal inset = ringOutset - 2;  // the pen's centre, 2 pixels outside the control
+        const qreal radius = radius_ + 2;
+        painter.drawRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset), radius, radius);
+    }
+
+private:
+    QWidget *control_;
+    qreal radius_;
+};
+
+// Follows the control's focus, geometry and visibility.
+class FocusRingTracker : public QObject {
+public:
+    FocusRingTracker(QWidget *control, qreal radius) : QObject(control), control_(control), radius_(radius)
+    {
+        control->installEventFilter(this);
+    }
+
+    FocusRing *ring() const { return ring_; }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::FocusIn: {
+            const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+            if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason)
+                showRing();
+            else
+                hideRing();
+            break;
+        }
+        case QEvent::FocusOut:
+        case QEvent::Hide:
+        case QEvent::ParentAboutToChange:
+            hideRing();
+            break;
+        case QEvent::Move:
+        case QEvent::Resize:
+            if (ring_ && ring_->isVisible())
+                ring_->follow();
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    void showRing()
+    {
+        if (!control_->parentWidget())
+            return;
+        if (!ring_ || ring_->parentWidget() != control_->parentWidget()) {
+            delete ring_;
+            ring_ = new FocusRing(control_, radius_);
+        }
+        ring_->follow();
+        ring_->show();
+    }
+
+    void hideRing()
+    {
+        if (ring_)
+            ring_->hide();
+    }
+
+    QWidget *control_;
+    qreal radius_;
+    QPointer<FocusRing> ring_;
+};
 } // namespace
+
+void attachKeyboardFocusRing(QWidget *control, qreal radius)
+{
+    if (control->property(ringProperty).isValid())
+        return;
+    auto *tracker = new FocusRingTracker(control, radius);
+    control->setProperty(ringProperty, QVariant::fromValue(static_cast<QObject *>(tracker)));
+}
+
+bool showsKeyboardFocusRing(const QWidget *control)
+{
+    auto *tracker = static_cast<FocusRingTracker *>(control->property(ringProperty).value<QObject *>());
+    return tracker && tracker->ring() && tracker->ring()->isVisible();
+}
 
 QColor pressedColor(const QColor &color, ColorScheme scheme)
 {
@@ -30,10 +144,12 @@ void paintFocusRing(QPainter &painter, const QWidget *widget, const QPainterPath
 
 KVButton::KVButton(const QString &title, Style style, QWidget *parent) : QAbstractButton(parent), style_(style)
 {
+    KVAccessibility::install();
     setText(title);
     setFocusPolicy(Qt::TabFocus);
     setCursor(Qt::ArrowCursor);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    attachKeyboardFocusRing(this, KVDesign::buttonCornerRadius);
 }
 
 KVButton::KVButton(const QString &title, Style style, std::function<void()> action, QWidget *parent)
@@ -53,6 +169,11 @@ void KVButton::setSymbol(const QString &name)
 void KVButton::setControlSize(ControlSize size)
 {
     size_ = size;
+    if (auto *tracker = property(ringProperty).value<QObject *>()) {
+        delete tracker;
+        setProperty(ringProperty, QVariant());
+    }
+    attachKeyboardFocusRing(this, style_ == Style::plain ? 4 : (size == ControlSize::small ? 5 : 6));
     updateGeometry();
     update();
 }
@@ -157,7 +278,7 @@ void KVButton::paintEvent(QPaintEvent *)
     const QRectF bounds = QRectF(rect());
     const qreal radius = size_ == ControlSize::small ? 5 : 6;
     QPainterPath shape;
-    shape.addRoundedRect(bounds.adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
+    shape.addRoundedRect(bounds, radius, radius);
 
     const QColor tint = tint_.resolve(scheme);
     QColor label;
@@ -168,8 +289,9 @@ void KVButton::paintEvent(QPaintEvent *)
         break;
     }
     case Style::bordered: {
-        const QColor fill = scheme == ColorScheme::dark ? srgb(1, 1, 1, 0.10) : srgb(0, 0, 0, 0.06);
-        painter.fillPath(shape, pressed ? pressedColor(fill.toRgb(), scheme) : fill);
+        // The neutral bezel is translucent: pressed, it takes 12 % more of its ink.
+        const QColor fill = scheme == ColorScheme::dark ? srgb(1, 1, 1, pressed ? 0.22 : 0.10) : srgb(0, 0, 0, pressed ? 0.18 : 0.06);
+        painter.fillPath(shape, fill);
         label = tint;
         break;
     }
@@ -201,23 +323,6 @@ void KVButton::paintEvent(QPaintEvent *)
         const QString shown = metrics.elidedText(text(), Qt::ElideRight, available);
         painter.drawText(QRectF(x, bounds.top(), available, bounds.height()), Qt::AlignLeft | Qt::AlignVCenter, shown);
     }
-    if (keyboardFocus_ && hasFocus()) {
-        painter.setOpacity(1);
-        paintFocusRing(painter, this, shape);
-    }
-}
-
-void KVButton::focusInEvent(QFocusEvent *event)
-{
-    keyboardFocus_ = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason
-        || event->reason() == Qt::ShortcutFocusReason;
-    QAbstractButton::focusInEvent(event);
-}
-
-void KVButton::focusOutEvent(QFocusEvent *event)
-{
-    keyboardFocus_ = false;
-    QAbstractButton::focusOutEvent(event);
 }
 
 } // namespace kestrivane

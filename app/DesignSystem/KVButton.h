@@ -46,8 +46,6 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void focusInEvent(QFocusEvent *event) override;
-    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     QFont labelFont() const;
@@ -63,11 +61,17 @@ private:
     std::optional<QFont> labelFont_;
     qreal symbolSize_ = 0;
     bool expanding_ = false;
-    bool keyboardFocus_ = false;
 };
 
 // Paints the keyboard-focus ring around `shape` (in widget coordinates).
 void paintFocusRing(QPainter &painter, const QWidget *widget, const QPainterPath &shape);
+// Shows the keyboard-focus ring (2 pixels of the accent at 0.5, 1 pixel outside the control's
+// rounded shape of `radius`) while `control` has the focus it got from the keyboard (Tab,
+// Backtab, a shortcut), never after a click. The ring is drawn by a sibling over the control's
+// parent, so it may reach outside the control.
+void attachKeyboardFocusRing(QWidget *control, qreal radius);
+// Whether `control` shows its keyboard-focus ring now.
+bool showsKeyboardFocusRing(const QWidget *control);
 // The colour `color` takes while pressed: 12 % darker in light, 12 % lighter in dark.
 QColor pressedColor(const QColor &color, ColorScheme scheme);
 

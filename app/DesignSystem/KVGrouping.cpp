@@ -1,10 +1,12 @@
 #include "DesignSystem/KVGrouping.h"
 
 #include "DesignSystem/ColorSchemeProvider.h"
+#include "DesignSystem/KVAccessibility.h"
 #include "DesignSystem/KVButton.h"
 #include "DesignSystem/KVSymbols.h"
 
 #include <QChildEvent>
+#include <QGraphicsEffect>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
@@ -20,10 +22,39 @@ QPainterPath groupShape(const QRectF &bounds)
     return path;
 }
 
+// Draws the box with its rows through an antialiased rounded mask.
+class RoundedClip : public QGraphicsEffect {
+public:
+    using QGraphicsEffect::QGraphicsEffect;
+
+protected:
+    void draw(QPainter *painter) override
+    {
+        QPoint offset;
+        const QPixmap source = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
+        if (source.isNull())
+            return;
+        QImage picture = source.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QImage mask(picture.size(), QImage::Format_ARGB32_Premultiplied);
+        mask.setDevicePixelRatio(picture.devicePixelRatio());
+        mask.fill(Qt::transparent);
+        {
+            QPainter shape(&mask);
+            shape.setRenderHint(QPainter::Antialiasing);
+            shape.fillPath(groupShape(sourceBoundingRect(Qt::LogicalCoordinates).translated(-offset)), Qt::black);
+        }
+        {
+            QPainter cut(&picture);
+            cut.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+            cut.drawImage(QPointF(0, 0), mask);
+        }
+        painter->drawImage(QPointF(offset), picture);
+    }
+};
+
 } // namespace
 
-// Drawn over the rows: the corners outside the rounded shape in the surrounding colour, then the
-// border, so rows are cut to the corners without an aliased mask.
+// Drawn over the rows: the border, inside the shape's edge.
 class KVGroupBox::Frame : public QWidget {
 public:
     explicit Frame(KVGroupBox *box) : QWidget(box), box_(box)
@@ -38,10 +69,6 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         const QRectF bounds = QRectF(rect());
-        QPainterPath outside;
-        outside.addRect(bounds);
-        outside = outside.subtracted(groupShape(bounds));
-        painter.fillPath(outside, box_->outside_.resolve(this));
         painter.setPen(QPen(kvPalette(this).border, 0.5));
         painter.setBrush(Qt::NoBrush);
         // The outer half of the stroke falls outside the shape and is not drawn.
@@ -60,6 +87,7 @@ KVGroupBox::KVGroupBox(QWidget *parent) : QWidget(parent)
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->setSpacing(0);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    setGraphicsEffect(new RoundedClip(this));
 }
 
 void KVGroupBox::addRow(QWidget *row)
@@ -162,8 +190,10 @@ KVFooterIconButton::KVFooterIconButton(const QString &title, const QString &syst
                                        std::function<void()> action, QWidget *parent)
     : QAbstractButton(parent), systemImage_(systemImage), destructive_(destructive)
 {
+    KVAccessibility::install();
     setText(title);
     setFocusPolicy(Qt::TabFocus);
+    attachKeyboardFocusRing(this, 6);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     if (action)
         connect(this, &QAbstractButton::clicked, this, [action = std::move(action)] { action(); });
@@ -196,22 +226,21 @@ void KVFooterIconButton::paintEvent(QPaintEvent *)
     const QRectF bounds = QRectF(rect()).adjusted(0, footerPaddingV, 0, -footerPaddingV);
     KVSymbols::paint(painter, QRectF(bounds.center().x() - footerSymbolSize / 2, bounds.top(), footerSymbolSize, footerSymbolSize),
                      systemImage_, ink, KVFont::Weight::medium);
-    QFont font = footerFont();
+    const QFont font = footerFont();
     const QFontMetricsF metrics(font);
-    // Shrinks down to three quarters of its size before it is cut.
+    // One line that shrinks down to three quarters of its size before it is cut.
     const qreal natural = metrics.horizontalAdvance(text());
-    if (natural > bounds.width() && natural > 0)
-        font.setPixelSize(std::max(qRound(10 * 0.75), qFloor(10 * bounds.width() / natural)));
+    const qreal scale = natural > bounds.width() && natural > 0 ? std::max(0.75, bounds.width() / natural) : 1.0;
+    const QRectF caption(bounds.left(), bounds.top() + footerSymbolSize + footerSpacing, bounds.width(), metrics.height());
+    painter.save();
+    painter.translate(caption.center());
+    painter.scale(scale, scale);
+    const QRectF scaled(-caption.width() / scale / 2, -caption.height() / 2, caption.width() / scale, caption.height());
     painter.setFont(font);
     painter.setPen(ink);
-    const QRectF caption(bounds.left(), bounds.top() + footerSymbolSize + footerSpacing, bounds.width(), metrics.height());
-    painter.drawText(caption, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine,
-                     QFontMetricsF(font).elidedText(text(), Qt::ElideRight, bounds.width()));
-    if (hasFocus()) {
-        QPainterPath shape;
-        shape.addRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 6, 6);
-        paintFocusRing(painter, this, shape);
-    }
+    painter.drawText(scaled, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine,
+                     metrics.elidedText(text(), Qt::ElideRight, scaled.width()));
+    painter.restore();
 }
 
 } // namespace kestrivane

@@ -12,7 +12,8 @@ class QVBoxLayout;
 namespace kestrivane {
 
 // A rounded, bordered container for rows: the rows stack with spacing 0 on the palette's surface,
-// inside a corner radius of 8 and a 0.5 border; nothing of a row shows outside the corners.
+// inside a corner radius of 8 and a 0.5 border; nothing of a row shows outside the corners (the
+// box and its rows are drawn through an antialiased rounded mask, whatever lies behind the box).
 class KVGroupBox : public QWidget {
     Q_OBJECT
 
@@ -22,7 +23,7 @@ public:
     // Appends a row (taking it over).
     void addRow(QWidget *row);
     QVBoxLayout *rows() const { return layout_; }
-    // The colour around the box that its corners are cut to (default: the palette's window).
+    // Kept for callers written before the box masked its corners itself: no longer needed, ignored.
     void setOutsideColor(KVColorRef color);
 
 protected:

@@ -1,6 +1,7 @@
 #include "DesignSystem/KVStates.h"
 
 #include "DesignSystem/ColorSchemeProvider.h"
+#include "DesignSystem/KVAccessibility.h"
 #include "DesignSystem/KVButton.h"
 #include "DesignSystem/KVLabel.h"
 #include "DesignSystem/KVSymbols.h"
@@ -40,35 +41,53 @@ protected:
     }
 };
 
-// The column of both states: tile, title, description, centred, in a 20-point padding.
+// The column of both states: tile, title, description, centred, in a 20-point padding. The
+// title wraps in the width given; the description wraps at 280 at most, in centred lines.
 void buildStateColumn(QWidget *state, QWidget *tile, const QString &title, const QString &description, int spacing)
 {
     auto *outer = new QVBoxLayout(state);
+    outer->setObjectName(QStringLiteral("stateColumn"));
     outer->setContentsMargins(20, 20, 20, 20);
     outer->setSpacing(spacing);
     outer->addStretch(1);
     outer->addWidget(tile, 0, Qt::AlignHCenter);
     auto *titleLabel = new KVLabel(title, KVFont::system(13, KVFont::Weight::medium), KVColorRef(&KVPalette::text1), state);
-    titleLabel->setAlignment(Qt::AlignCenter);
-    titleLabel->setElideMode(Qt::ElideNone);
-    outer->addWidget(titleLabel, 0, Qt::AlignHCenter);
+    titleLabel->setMaxLines(0);
+    titleLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    outer->addWidget(titleLabel);
     auto *descriptionLabel = new KVLabel(description, KVFont::system(12), KVColorRef(&KVPalette::text3), state);
     descriptionLabel->setMaxLines(0);
     descriptionLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     descriptionLabel->setMaximumWidth(280);
+    descriptionLabel->setVisible(!description.isEmpty());
     outer->addWidget(descriptionLabel, 0, Qt::AlignHCenter);
     outer->addStretch(1);
     state->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+}
+
+// A height below the content's with its 20-point padding takes the vertical padding first, so the
+// texts are not cut.
+void fitPadding(QWidget *state)
+{
+    auto *column = state->findChild<QVBoxLayout *>(QStringLiteral("stateColumn"));
+    if (!column)
+        return;
+    column->setContentsMargins(20, 20, 20, 20);
+    const int width = state->width();
+    const int needed = column->hasHeightForWidth() ? column->heightForWidth(width) : column->sizeHint().height();
+    const int content = needed - 40;
+    const int vertical = std::clamp((state->height() - content) / 2, 0, 20);
+    column->setContentsMargins(20, vertical, 20, vertical);
 }
 
 } // namespace
 
 KVSpinner::KVSpinner(KVColorRef tint, QWidget *parent) : QWidget(parent), tint_(std::move(tint)), timer_(new QTimer(this))
 {
+    KVAccessibility::install();
     setFixedSize(16, 16);
     timer_->setInterval(1000 / 8);
     connect(timer_, &QTimer::timeout, this, qOverload<>(&QWidget::update));
-    setAccessibleName(QStringLiteral("progress"));
 }
 
 bool KVSpinner::isAnimating() const
@@ -97,13 +116,24 @@ void KVSpinner::paintEvent(QPaintEvent *)
 void KVSpinner::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    timer_->start();
+    shown_ = true;
+    updateAnimation();
 }
 
 void KVSpinner::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
-    timer_->stop();
+    shown_ = false;
+    updateAnimation();
+}
+
+void KVSpinner::updateAnimation()
+{
+    // Spontaneous hide events (a minimised window) stop it too.
+    if (shown_ && isVisible())
+        timer_->start();
+    else
+        timer_->stop();
 }
 
 KVEmptyState::KVEmptyState(const QString &title, const QString &description, const QString &systemImage, QWidget *parent)
@@ -115,13 +145,29 @@ KVEmptyState::KVEmptyState(const QString &title, const QString &description, con
 
 KVLoadingState::KVLoadingState(const QString &title, const QString &description, QWidget *parent) : QWidget(parent)
 {
-    buildStateColumn(this, new StateTile(new KVSpinner(KVColorRef::accent()), this), title, description, 10);
+    auto *spinner = new KVSpinner(KVColorRef::accent());
+    spinner->setAccessibleName(title);
+    buildStateColumn(this, new StateTile(spinner, this), title, description, 10);
+}
+
+void KVEmptyState::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    fitPadding(this);
+}
+
+void KVLoadingState::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    fitPadding(this);
 }
 
 KVIssueBanner::KVIssueBanner(const QString &title, const QString &description, Action primary, Action secondary,
                              Action tertiary, QWidget *parent)
-    : QWidget(parent)
+    : QWidget(parent), title_(title)
 {
+    KVAccessibility::install();
+    setAccessibleDescription(description);
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(10, 10, 10, 10);
     row->setSpacing(10);
@@ -155,7 +201,8 @@ KVIssueBanner::KVIssueBanner(const QString &title, const QString &description, A
     actions->addStretch(1);
     column->addLayout(actions);
     row->addLayout(column, 1);
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    // As high as its wrapped texts, never stretched.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
 }
 
 void KVIssueBanner::paintEvent(QPaintEvent *)

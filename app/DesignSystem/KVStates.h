@@ -28,8 +28,11 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
+    void updateAnimation();
+
     KVColorRef tint_;
     QTimer *timer_;
+    bool shown_ = false;
 };
 
 // Nothing to show: a symbol tile, a title and a description, centred in the space given.
@@ -38,6 +41,9 @@ class KVEmptyState : public QWidget {
 
 public:
     KVEmptyState(const QString &title, const QString &description, const QString &systemImage, QWidget *parent = nullptr);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
 };
 
 // The first sync still runs: a spinner in the tile, a title and a description.
@@ -46,6 +52,9 @@ class KVLoadingState : public QWidget {
 
 public:
     KVLoadingState(const QString &title, const QString &description, QWidget *parent = nullptr);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
 };
 
 // Something went wrong: a danger-tinted banner with a warning tile, a title, a description that
@@ -53,6 +62,7 @@ public:
 // given.
 class KVIssueBanner : public QWidget {
     Q_OBJECT
+    Q_PROPERTY(QString title READ title CONSTANT)
 
 public:
     struct Action {
@@ -64,8 +74,13 @@ public:
     KVIssueBanner(const QString &title, const QString &description, Action primary = {}, Action secondary = {},
                   Action tertiary = {}, QWidget *parent = nullptr);
 
+    QString title() const { return title_; }
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+
+private:
+    QString title_;
 };
 
 } // namespace kestrivane

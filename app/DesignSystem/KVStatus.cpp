@@ -30,7 +30,8 @@ KVStatusPill::KVStatusPill(const QString &text, const QString &systemImage, KVSt
     setTextFormat(Qt::PlainText);
     setText(text);
     setFont(pillFont());
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // It hugs its text: never wider than its hint, narrower with the text cut.
+    setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
 }
 
 QSize KVStatusPill::sizeHint() const
@@ -88,6 +89,8 @@ void KVStatusDot::setColor(KVColorRef color)
 
 void KVStatusDot::setPulsing(bool pulsing)
 {
+    if (pulsing_ == pulsing)
+        return;
     pulsing_ = pulsing;
     updateAnimation();
     update();
@@ -132,18 +135,20 @@ void KVStatusDot::paintEvent(QPaintEvent *)
 void KVStatusDot::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    shown_ = true;
     updateAnimation();
 }
 
 void KVStatusDot::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
+    shown_ = false;
     updateAnimation();
 }
 
 void KVStatusDot::updateAnimation()
 {
-    const bool animate = pulsing_ && isVisible();
+    const bool animate = pulsing_ && shown_ && isVisible();
     if (animate && !timer_->isActive())
         timer_->start();
     else if (!animate)

@@ -65,6 +65,8 @@ private:
 
     KVColorRef color_;
     bool pulsing_;
+    // Shown on screen: between a show and a hide event, spontaneous ones (a minimised window) too.
+    bool shown_ = false;
     QTimer *timer_;
 };
 

@@ -6,6 +6,7 @@
 #include <QCache>
 #include <QFile>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QSvgRenderer>
 
 namespace kestrivane {
@@ -13,6 +14,13 @@ namespace kestrivane {
 namespace KVSymbols {
 
 namespace {
+
+// Symbol names are dotted lower-case words; anything else (a path, an empty name) names nothing.
+bool isSymbolName(const QString &name)
+{
+    static const QRegularExpression grammar(QStringLiteral("^[a-z0-9]+(\\.[a-z0-9]+)*$"));
+    return grammar.match(name).hasMatch();
+}
 
 QString resourcePath(const QString &name)
 {
@@ -35,7 +43,7 @@ qreal strokeWidth(KVFont::Weight weight)
 QByteArray svgSource(const QString &name, KVFont::Weight weight)
 {
     QFile file(resourcePath(name));
-    if (name.isEmpty() || !file.open(QIODevice::ReadOnly))
+    if (!isSymbolName(name) || !file.open(QIODevice::ReadOnly))
         return {};
     QByteArray source = file.readAll();
     source.replace("stroke-width=\"var\"", "stroke-width=\"" + QByteArray::number(strokeWidth(weight)) + '"');
@@ -46,7 +54,7 @@ QByteArray svgSource(const QString &name, KVFont::Weight weight)
 
 bool exists(const QString &name)
 {
-    return !name.isEmpty() && QFile::exists(resourcePath(name));
+    return isSymbolName(name) && QFile::exists(resourcePath(name));
 }
 
 QImage image(const QString &name, qreal size, const QColor &color, KVFont::Weight weight, qreal devicePixelRatio)

@@ -1,10 +1,12 @@
 #include "DesignSystem/KVWindowChrome.h"
 
 #include "DesignSystem/ColorSchemeProvider.h"
+#include "DesignSystem/KVAccessibility.h"
 #include "DesignSystem/KVButton.h"
 #include "DesignSystem/KVSymbols.h"
 #include "Support/AppL10n.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPainter>
@@ -105,6 +107,9 @@ void KVWindow::toggleZoom()
         showNormal();
     else
         showMaximized();
+    // A zoomed window has no edges to drag.
+    for (QWidget *grip : std::as_const(grips_))
+        grip->setVisible(!isMaximized());
 }
 
 void KVWindow::resizeEvent(QResizeEvent *event)
@@ -167,9 +172,9 @@ KVWindowControls::KVWindowControls(QWidget *parent) : QWidget(parent)
 KVTitleBar::KVTitleBar(const QString &title, QWidget *trailing, int height, QWidget *parent)
     : QWidget(parent), title_(title), controls_(new KVWindowControls(this)), trailingPadding_(trailing ? 12 : 0)
 {
+    KVAccessibility::install();
     setFixedHeight(height);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    setAccessibleName(title);
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 12, 0);
     layout->setSpacing(0);
@@ -189,17 +194,52 @@ void KVTitleBar::paintEvent(QPaintEvent *)
     const QFont font = KVFont::system(13, KVFont::Weight::semibold);
     painter.setFont(font);
     painter.setPen(colors.text2);
-    // Centred over the bar less its trailing padding; the controls and the accessory do not push it.
+    // Centred over the bar less its trailing padding; the controls and the accessory do not push
+    // it aside, but a long title is cut before it would run under them.
     const QRectF area(0, 0, width() - 12, height() - 1);
+    int trailingWidth = 0;
+    for (QWidget *child : findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (child != controls_ && child->isVisible())
+            trailingWidth = std::max(trailingWidth, width() - child->x());
+    }
+    const qreal reserved = std::max<qreal>(controlsWidth, trailingWidth) - 6;
+    const qreal available = std::max<qreal>(0, area.width() - 2 * reserved);
     painter.drawText(area, Qt::AlignCenter | Qt::TextSingleLine,
-                     QFontMetricsF(font).elidedText(title_, Qt::ElideRight, area.width()));
+                     QFontMetricsF(font).elidedText(title_, Qt::ElideRight, available));
 }
 
 void KVTitleBar::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton && window()->windowHandle())
-        window()->windowHandle()->startSystemMove();
+    // A press becomes a move once the mouse travels, so a double click still reaches the strip.
+    if (event->button() == Qt::LeftButton)
+        pressedAt_ = event->globalPosition();
     QWidget::mousePressEvent(event);
+}
+
+void KVTitleBar::mouseMoveEvent(QMouseEvent *event)
+{
+    if (manualMoveFrom_ && pressedAt_) {
+        window()->move(*manualMoveFrom_ + (event->globalPosition() - *pressedAt_).toPoint());
+        return;
+    }
+    if (!pressedAt_ || !(event->buttons() & Qt::LeftButton)
+        || (event->globalPosition() - *pressedAt_).manhattanLength() < QApplication::startDragDistance())
+        return;
+    QWindow *handle = window()->windowHandle();
+    if (handle && handle->startSystemMove()) {
+        pressedAt_.reset();
+        return;
+    }
+    // No window manager to ask: the strip moves the window itself.
+    manualMoveFrom_ = window()->pos();
+    window()->move(*manualMoveFrom_ + (event->globalPosition() - *pressedAt_).toPoint());
+}
+
+void KVTitleBar::mouseReleaseEvent(QMouseEvent *event)
+{
+    pressedAt_.reset();
+    manualMoveFrom_.reset();
+    QWidget::mouseReleaseEvent(event);
 }
 
 void KVTitleBar::mouseDoubleClickEvent(QMouseEvent *event)
@@ -215,9 +255,10 @@ KVChromeIconButton::KVChromeIconButton(const QString &systemImage, const QString
                                        QWidget *parent)
     : QAbstractButton(parent), systemImage_(systemImage)
 {
+    KVAccessibility::install();
+    attachKeyboardFocusRing(this, 5);
     setFixedSize(22, 22);
     setToolTip(help);
-    setAccessibleName(help);
     setFocusPolicy(Qt::TabFocus);
     if (action)
         connect(this, &QAbstractButton::clicked, this, [action = std::move(action)] { action(); });
@@ -234,8 +275,6 @@ void KVChromeIconButton::paintEvent(QPaintEvent *)
         painter.fillPath(shape, colors.surfaceHover);
     const QRectF symbol(QRectF(rect()).center() - QPointF(6.5, 6.5), QSizeF(13, 13));
     KVSymbols::paint(painter, symbol, systemImage_, colors.text2, KVFont::Weight::medium);
-    if (hasFocus())
-        paintFocusRing(painter, this, shape);
 }
 
 } // namespace kestrivane

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 namespace kestrivane {
 
@@ -59,6 +60,7 @@ private:
 // zooms it.
 class KVTitleBar : public QWidget {
     Q_OBJECT
+    Q_PROPERTY(QString title READ title CONSTANT)
 
 public:
     explicit KVTitleBar(const QString &title, QWidget *trailing = nullptr, int height = 38, QWidget *parent = nullptr);
@@ -69,12 +71,18 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
     QString title_;
     KVWindowControls *controls_;
     int trailingPadding_;
+    // Where a press on the strip began (global), until it becomes a move or ends.
+    std::optional<QPointF> pressedAt_;
+    // The window's position at the press, when the window system cannot move it itself.
+    std::optional<QPoint> manualMoveFrom_;
 };
 
 // A small icon button of a title bar: its label is a symbol (13, medium, text2) in a 22 × 22
