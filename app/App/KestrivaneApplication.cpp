@@ -18,6 +18,7 @@
 #include "Views/MenuBar/MenuBarView.h"
 #include "Views/PlaceholderView.h"
 #include "Views/Settings/SettingsView.h"
+#include "Views/Setup/SetupView.h"
 #include "Views/Today/TodayMeetView.h"
 
 #include <QCoreApplication>
@@ -152,7 +153,7 @@ QWidget *KestrivaneApplication::makeSettingsContent()
 
 QWidget *KestrivaneApplication::makeSetupContent()
 {
-    return new PlaceholderView(store(), AppL10n::text(QStringLiteral("setup_title")), PlaceholderView::Content::Connection);
+    return new SetupView(store(), *updateStatus_, [this](const QString &identifier) { windows_->open(identifier); });
 }
 
 QWidget *KestrivaneApplication::makeMenuBarPanelContent()
