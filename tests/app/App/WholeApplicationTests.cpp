@@ -1,6 +1,7 @@
 #include "App/AppDelegate.h"
 #include "Services/KeychainTokenStore.h"
 #include "Support/AppBuildChannel.h"
+#include "TestSupport/Accessibility.h"
 #include "TestSupport/Coroutines.h"
 #include "TestSupport/DesktopSession.h"
 #include "TestSupport/FakeGoogleServer.h"
@@ -391,6 +392,7 @@ protected:
         WholeApplicationTest::SetUp();
         ASSERT_EQ(session.startKeyring(), QString());
         ASSERT_EQ(notifications.start(), QString());
+        KV_REQUIRE(accessibility.problem());
         session.setVariable(QStringLiteral("KESTRIVANE_GOOGLE_STAND_IN"), server.baseURL().toString());
         ASSERT_TRUE(writeOAuthClient());
         session.browser().handToChromium(folder());
@@ -421,17 +423,27 @@ protected:
         return path;
     }
 
-    // A left click at (x, y) of the top-level window with this role.
-    bool clickInWindow(const QString &role, int x, int y)
+    // The application's accessibles as a screen reader finds them.
+    QJsonObject tree(QProcess *app)
     {
-        const QList<X11Window> windows = x11TopLevels(role);
-        if (windows.size() != 1)
-            return false;
-        return session.run("xdotool", {"mousemove", "--window", QString::number(windows.first().id), QString::number(x),
-                                       QString::number(y), "click", "1"}).exitCode == 0;
+        QString error;
+        const QJsonObject found = accessibility.tree(QStringLiteral("pid:%1").arg(app->processId()), &error);
+        EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+        return found;
+    }
+    // The one accessible of this role and name; an empty object when there is none or several.
+    QJsonObject accessible(QProcess *app, const QString &role, const QString &name)
+    {
+        const QList<QJsonObject> found = findAccessibles(tree(app), role, name);
+        return found.size() == 1 ? found.first() : QJsonObject();
+    }
+    QString press(QProcess *app, const QString &button)
+    {
+        return accessibility.press(QStringLiteral("pid:%1").arg(app->processId()), QStringLiteral("push button"), button);
     }
 
     FakeNotificationServer notifications{session.bus().address()};
+    AccessibilityBus accessibility{session};
     FakeGoogleOAuth oauth{server};
     FakeGoogleCalendar calendar{server};
 };
@@ -445,10 +457,18 @@ TEST_F(FirstRunTest, ConnectingInTheBrowserListsTheAccountAndHandsOverToTheToday
     ASSERT_TRUE(waitForWindows("setup", 1));
     spin(500ms);
     screenshot("first-run-1-setup");
+    // What a screen reader finds: the step with its connect button, the footer's buttons.
+    ASSERT_FALSE(accessible(app, "label", "Google Calendar").isEmpty()) << QJsonDocument(tree(app)).toJson().toStdString();
+    EXPECT_FALSE(accessible(app, "label", "Connect your Google account so Kestrivane can read today's meetings.").isEmpty());
+    EXPECT_TRUE(hasState(accessible(app, "push button", "Connect Google"), "enabled"));
+    EXPECT_TRUE(hasState(accessible(app, "push button", "Settings"), "enabled"));
+    const QJsonObject openToday = accessible(app, "push button", "Open Today's Meetings");
+    ASSERT_FALSE(openToday.isEmpty());
+    EXPECT_FALSE(hasState(openToday, "enabled"));
 
     // Connect: the authorisation page of the stand-in opens in Chromium, which follows it to the
     // application's loopback listener and shows its page.
-    ASSERT_TRUE(clickInWindow("setup", 395, 182));
+    ASSERT_EQ(press(app, "Connect Google"), QString());
     ASSERT_TRUE(waitUntil([&] { return session.browser().openedLinks().size() == 1; }, patience));
     const QUrl authorization(session.browser().openedLinks().first());
     EXPECT_EQ(authorization.path(), FakeGoogleOAuth::authorizationPath);
@@ -458,15 +478,25 @@ TEST_F(FirstRunTest, ConnectingInTheBrowserListsTheAccountAndHandsOverToTheToday
     ASSERT_TRUE(waitUntil([&] { return session.browser().chromiumIdle(); }, patience));
     EXPECT_TRUE(QFile::exists(folder() + "/browser-1.png")) << session.browser().chromiumLog().toStdString();
     EXPECT_EQ(server.requestsTo("POST", FakeGoogleOAuth::tokenPath).size(), 1);
-    EXPECT_FALSE(calendar.eventRequests("emma.collins@northwind.example").isEmpty());
+
+    // The card lists the account with its pill (and the header's), and the footer button works.
+    ASSERT_TRUE(waitUntil([&] { return hasState(accessible(app, "push button", "Open Today's Meetings"), "enabled"); }, patience));
+    EXPECT_FALSE(accessible(app, "label", "Emma Collins").isEmpty());
+    EXPECT_FALSE(accessible(app, "label", "emma.collins@northwind.example").isEmpty());
+    EXPECT_EQ(findAccessibles(tree(app), "label", "Connected").size(), 2);
+    EXPECT_TRUE(accessible(app, "push button", "Connect Google").isEmpty());
+    EXPECT_TRUE(hasState(accessible(app, "push button", "Add another Google account"), "enabled"));
+    ASSERT_TRUE(waitUntil([&] { return !calendar.eventRequests("emma.collins@northwind.example").isEmpty(); }, patience));
     spin(500ms);
     screenshot("first-run-2-connected");
     EXPECT_EQ(x11TopLevels("setup").size(), 1);
 
-    // Open Today's Meetings: setup closes, the Today window shows.
-    ASSERT_TRUE(clickInWindow("setup", 410, 432));
+    // Open Today's Meetings: setup closes, the Today window shows the stand-in's meeting.
+    ASSERT_EQ(press(app, "Open Today's Meetings"), QString());
     ASSERT_TRUE(waitForWindows("setup", 0));
     ASSERT_TRUE(waitForWindows("today-meets", 1));
+    EXPECT_TRUE(waitUntil([&] { return !findAccessibles(tree(app), "", "Quarterly design review").isEmpty(); }, patience))
+        << QJsonDocument(tree(app)).toJson().toStdString();
     spin(500ms);
     screenshot("first-run-3-today");
 
