@@ -126,6 +126,11 @@ struct DemoCase {
     bool dark;
 };
 
+void PrintTo(const DemoCase &demo, std::ostream *out)
+{
+    *out << demo.state.toStdString() << ' ' << demo.language.toStdString() << (demo.dark ? " dark" : " light");
+}
+
 class DemoStateTest : public MeetingViewsWholeApplicationTest, public ::testing::WithParamInterface<DemoCase> {};
 
 std::string demoCaseName(const ::testing::TestParamInfo<DemoCase> &info)
