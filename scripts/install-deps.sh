@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   dbus dbus-x11 gnome-keyring libsecret-tools xvfb xauth xdotool dunst trayer
   xdg-utils x11-utils fonts-noto-cjk desktop-file-utils hicolor-icon-theme
+  at-spi2-core python3-pyatspi  # accessibility bus and the screen-reader side of the AT-SPI tests
   chromium  # headless browser of the sign-in page test
 )
 

@@ -16,7 +16,11 @@
 #include "Support/UpdateStatusStore.h"
 #include "Support/UserDefaults.h"
 #include "Support/WindowRegistry.h"
+#include "Views/MenuBar/MenuBarView.h"
 #include "Views/PlaceholderView.h"
+#include "Views/Settings/SettingsView.h"
+#include "Views/Setup/SetupView.h"
+#include "Views/Today/TodayMeetView.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -100,24 +104,59 @@ ShortcutSettings &KestrivaneApplication::shortcutSettings()
 
 void KestrivaneApplication::declareScenes()
 {
-    using Content = PlaceholderView::Content;
-    struct Declaration {
-        QString identifier;
-        QString titleKey;
-        QSize size;
-        Content content;
+    windows_->declare({WindowRegistry::settings, [] { return AppL10n::text(QStringLiteral("settings_title")); },
+                       QSize(720, 560), [this] { return makeSettingsContent(); }});
+    windows_->declare({WindowRegistry::todayMeets, [] { return AppL10n::text(QStringLiteral("today_meets_title")); },
+                       TodayMeetView::minimumWindowSize, [this] { return makeTodayMeetsContent(); }});
+    windows_->declare({WindowRegistry::setup, [] { return AppL10n::text(QStringLiteral("setup_title")); },
+                       QSize(520, 460), [this] { return makeSetupContent(); }});
+}
+
+MeetingViewActions KestrivaneApplication::meetingViewActions()
+{
+    MeetingViewActions actions;
+    actions.openFeedbackForm = [this] { openFeedbackForm(); };
+    actions.openSettings = [this] {
+        hidePanel();
+        windows_->open(WindowRegistry::settings);
     };
-    const QList<Declaration> declarations{
-        {WindowRegistry::settings, QStringLiteral("settings_title"), QSize(720, 560), Content::Connection},
-        {WindowRegistry::todayMeets, QStringLiteral("today_meets_title"), QSize(560, 520), Content::Meetings},
-        {WindowRegistry::setup, QStringLiteral("setup_title"), QSize(520, 460), Content::Connection},
+    actions.openToday = [this] {
+        hidePanel();
+        AppNotificationCenter::defaultCenter().post(AppNotificationCenter::openTodayMeetsWindow);
     };
-    for (const Declaration &declaration : declarations) {
-        const QString titleKey = declaration.titleKey;
-        const Content content = declaration.content;
-        windows_->declare({declaration.identifier, [titleKey] { return AppL10n::text(titleKey); }, declaration.size,
-                           [this, titleKey, content] { return new PlaceholderView(store(), AppL10n::text(titleKey), content); }});
-    }
+    actions.quit = [this] { delegate_->applicationShouldTerminate(); };
+    return actions;
+}
+
+void KestrivaneApplication::hidePanel()
+{
+    if (tray_)
+        tray_->hidePanel();
+}
+
+QWidget *KestrivaneApplication::makeTodayMeetsContent()
+{
+    return new TodayMeetView(store(), meetingViewActions());
+}
+
+QWidget *KestrivaneApplication::makeSettingsContent()
+{
+    SettingsEnvironment environment;
+    environment.store = &store();
+    environment.updateStatus = updateStatus_.get();
+    environment.shortcutSettings = &shortcutSettings();
+    environment.buildChannel = buildChannel_;
+    return new SettingsView(std::move(environment));
+}
+
+QWidget *KestrivaneApplication::makeSetupContent()
+{
+    return new SetupView(store(), *updateStatus_, [this](const QString &identifier) { windows_->open(identifier); });
+}
+
+QWidget *KestrivaneApplication::makeMenuBarPanelContent()
+{
+    return new MenuBarView(store(), *updateStatus_, meetingViewActions());
 }
 
 bool KestrivaneApplication::launch()
@@ -135,11 +174,7 @@ bool KestrivaneApplication::launch()
 
 void KestrivaneApplication::setUpTray()
 {
-    tray_ = std::make_unique<MenuBarTray>([this]() -> QWidget * {
-        auto *panel = new PlaceholderView(store(), buildChannel_.displayName(), PlaceholderView::Content::Meetings);
-        panel->setFixedWidth(360);
-        return panel;
-    });
+    tray_ = std::make_unique<MenuBarTray>([this]() -> QWidget * { return makeMenuBarPanelContent(); });
     tray_->setCommands({
         {AppL10n::text(QStringLiteral("open_today_meets_shortcut")), [this] { openTodayMeetsWindow(); }},
         {AppL10n::text(QStringLiteral("join_meet_shortcut")), [this] { openShortcutMeet(); }},
@@ -215,9 +250,7 @@ void KestrivaneApplication::openShortcutMeet()
 
 void KestrivaneApplication::openFeedbackForm()
 {
-    const QUrl address(QStringLiteral(KESTRIVANE_FEEDBACK_URL), QUrl::StrictMode);
-    if (address.isValid())
-        openInBrowser(address).then([](bool) {});
+    openFeedbackFormInBrowser();
 }
 
 bool KestrivaneApplication::eventFilter(QObject *watched, QEvent *event)

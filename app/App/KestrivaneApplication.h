@@ -3,6 +3,7 @@
 #include "App/AppDelegate.h"
 #include "Support/AppBuildChannel.h"
 #include "Support/DemoMode.h"
+#include "Views/Shared/MeetingViewSupport.h"
 
 #include <QHash>
 #include <QObject>
@@ -81,6 +82,14 @@ protected:
 
 private:
     void declareScenes();
+    // The root views of the windows and of the tray panel.
+    QWidget *makeTodayMeetsContent();
+    QWidget *makeSettingsContent();
+    QWidget *makeSetupContent();
+    QWidget *makeMenuBarPanelContent();
+    // What the panel's and the Today window's buttons do beyond the store.
+    MeetingViewActions meetingViewActions();
+    void hidePanel();
     void setUpTray();
     void refreshMenuBarLabel();
     void runStartUpSequence();

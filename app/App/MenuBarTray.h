@@ -42,6 +42,10 @@ public:
     QSystemTrayIcon *trayIcon() const { return tray_; }
     QMenu *menu() const { return menu_; }
 
+    // Decides whether the panel is translucent (default: a compositing manager owns the screen's
+    // selection); read when the panel is built.
+    void setCompositorCheck(std::function<bool()> check) { compositorRunning_ = std::move(check); }
+
     // Where the panel's top left corner goes: centred under the anchor (above it when there is no
     // room below), then moved inside `screen`.
     static QPoint panelPosition(const QRect &anchor, const QSize &panelSize, const QRect &screen);
@@ -58,6 +62,9 @@ private:
     QMenu *menu_;
     QPointer<QWidget> panel_;
     QElapsedTimer sinceHidden_;
+    std::function<bool()> compositorRunning_;
+    QRect anchor_;
+    QRect screenArea_;
 };
 
 } // namespace kestrivane

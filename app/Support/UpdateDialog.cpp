@@ -62,7 +62,7 @@ void UpdateDialog::showAvailable(const AppcastItem &item)
 {
     phase_ = Phase::UpdateAvailable;
     link_ = item.link;
-    setMessage(AppL10n::format(QStringLiteral("update_available"), item.displayVersion),
+    setMessage(AppL10n::format(QStringLiteral("update_dialog_available"), item.displayVersion),
                AppL10n::text(QStringLiteral("update_available_detail")));
 }
 

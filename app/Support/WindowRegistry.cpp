@@ -1,6 +1,6 @@
 #include "Support/WindowRegistry.h"
 
-#include <QVBoxLayout>
+#include "DesignSystem/KVWindowChrome.h"
 
 namespace kestrivane {
 
@@ -38,17 +38,14 @@ QWidget *WindowRegistry::open(const QString &identifier)
     if (scene == scenes_.cend())
         return nullptr;
 
-    auto *window = new QWidget(nullptr, Qt::Window);
+    // Frameless: the content draws the title strip with the window controls.
+    auto *window = new KVWindow(identifier);
     window->setAttribute(Qt::WA_DeleteOnClose);
-    window->setObjectName(identifier);
-    window->setWindowRole(identifier);
     if (scene->title)
         window->setWindowTitle(scene->title());
-    auto *layout = new QVBoxLayout(window);
-    layout->setContentsMargins(0, 0, 0, 0);
     if (scene->makeContent) {
         if (QWidget *content = scene->makeContent())
-            layout->addWidget(content);
+            window->setContent(content);
     }
     window->resize(scene->defaultSize);
     windows_.insert(identifier, window);

@@ -142,6 +142,8 @@ public:
         QNetworkAccessManager *network = nullptr;
         // The OAuth configuration files, in order of preference; the first that exists decides.
         QStringList oauthConfigurationFiles = defaultOAuthConfigurationFiles();
+        // How long a connection waits for the browser to come back; default: the OAuth client's.
+        std::optional<std::chrono::milliseconds> authorizationTimeout;
     };
 
     static inline const QString googleClientIDKey = QStringLiteral("googleClientID");
@@ -368,6 +370,7 @@ private:
     GoogleEndpoints endpoints_;
     TokenStoreFactory tokenStoreFactory_;
     QNetworkAccessManager *network_ = nullptr;
+    std::optional<std::chrono::milliseconds> authorizationTimeout_;
 
     // In-app alerts: one entry per alert identity, ordered by when it is due (milliseconds on
     // alertClock_; equal times keep their scheduling order), a cursor at the first not yet raised,

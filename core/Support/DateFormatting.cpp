@@ -2,6 +2,8 @@
 
 #include "Support/Localization.h"
 
+#include <QRegularExpression>
+
 namespace kestrivane {
 
 namespace {
@@ -14,6 +16,17 @@ bool isJapanese(const QLocale &locale)
 bool isEnglish(const QLocale &locale)
 {
     return locale.language() == QLocale::English;
+}
+
+// The locale's short time pattern with hours and minutes only: some locales (C/POSIX among them)
+// put seconds in their short format.
+QString hoursAndMinutesPattern(const QLocale &locale)
+{
+    QString pattern = locale.timeFormat(QLocale::ShortFormat);
+    // A seconds field with the separator and quoted-free text before it ("HH:mm:ss" → "HH:mm").
+    static const QRegularExpression seconds(QStringLiteral("[^hHmaApPtz']*s+(\\.z+)?"));
+    pattern.remove(seconds);
+    return pattern.trimmed();
 }
 
 } // namespace
@@ -37,6 +50,8 @@ void DateFormatter::setLocale(const QLocale &locale)
 
 QString DateFormatter::datePattern(const QLocale &locale) const
 {
+    if (dateStyle_ == Style::Full)
+        return locale.dateFormat(QLocale::LongFormat);
     if (dateStyle_ == Style::Medium) {
         if (isEnglish(locale))
             return QStringLiteral("MMM d, yyyy");
@@ -55,7 +70,7 @@ QString DateFormatter::string(const QDateTime &instant, const QTimeZone &zone) c
     if (dateStyle_ != Style::None)
         date = loc.toString(local.date(), datePattern(loc));
     if (timeStyle_ != Style::None)
-        time = loc.toString(local.time(), loc.timeFormat(QLocale::ShortFormat));
+        time = loc.toString(local.time(), hoursAndMinutesPattern(loc));
     if (date.isEmpty())
         return time;
     if (time.isEmpty())

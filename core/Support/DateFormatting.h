@@ -12,7 +12,8 @@ namespace kestrivane {
 // Formats instants in a date style and a time style, in the local time zone.
 class DateFormatter {
 public:
-    enum class Style { None, Short, Medium };
+    // Full: the locale's long date with the weekday ("Monday, March 2, 2026", "2026年3月2日月曜日").
+    enum class Style { None, Short, Medium, Full };
 
     DateFormatter(Style dateStyle, Style timeStyle, QLocale locale = QLocale::system());
 

@@ -12,7 +12,9 @@
 #include "TestSupport/InMemoryTokenStore.h"
 #include "TestSupport/RecordingNotificationScheduler.h"
 #include "TestSupport/TestEnvironment.h"
-#include "Views/PlaceholderView.h"
+#include "Views/Today/TodayMeetView.h"
+
+#include <QLabel>
 
 #include <QApplication>
 #include <QMenu>
@@ -94,10 +96,14 @@ TEST_F(KestrivaneApplicationTest, DemoLaunchOpensOneTodayWindowInTheDemoLocaleWi
     EXPECT_EQ(today->windowTitle(), AppL10n::text("today_meets_title"));
     EXPECT_EQ(today->windowTitle(), QStringLiteral("今日のミーティング"));
     EXPECT_EQ(today->size(), QSize(560, 520));
-    // The placeholder shows the demo meetings as plain text.
-    auto *placeholder = today->findChild<PlaceholderView *>();
-    ASSERT_NE(placeholder, nullptr);
-    EXPECT_TRUE(placeholder->meetingsText().contains(QStringLiteral("リリース確認")));
+    // The Today view lists the demo meetings, with its minimum size.
+    auto *view = today->findChild<TodayMeetView *>();
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(today->minimumSize(), QSize(560, 520));
+    QStringList titles;
+    for (auto *label : view->findChildren<QLabel *>(QStringLiteral("row-title")))
+        titles << label->text();
+    EXPECT_TRUE(titles.contains(QStringLiteral("リリース確認")));
 
     // The tray label follows the store: a meeting in progress.
     EXPECT_EQ(app.tray()->trayIcon()->toolTip(), AppL10n::text("menu_bar_in_meeting"));

@@ -65,12 +65,15 @@ TEST(ApplicationIconTest, DevBuildsCarryTheOrangeBadge)
     release.save(folder + "/release.png");
     dev.save(folder + "/dev.png");
 
-    // The badge: 8 % from the right, 9 % from the bottom, 44 % × 20 % of the icon.
-    const QColor badgeEdge = dev.pixelColor(256 - 20 - 100, 256 - 23 - 5);
+    // The capsule sits towards the bottom-trailing corner (its centre 10 right and 15 down from the
+    // tile's on the 48 design size; the tile is 48 of 54).
+    const qreal unit = 256.0 / 54;
+    const QPoint capsuleEdge(qRound(128 + 10 * unit - 9 * unit), qRound(128 + 15 * unit));
+    const QColor badgeEdge = dev.pixelColor(capsuleEdge);
     EXPECT_GT(badgeEdge.red(), 230);
     EXPECT_NEAR(badgeEdge.green(), 149, 20);
     EXPECT_LT(badgeEdge.blue(), 30);
-    EXPECT_NE(release.pixelColor(256 - 20 - 100, 256 - 23 - 5), badgeEdge);
+    EXPECT_NE(release.pixelColor(capsuleEdge), badgeEdge);
     // Elsewhere both are the same picture.
     EXPECT_EQ(release.pixelColor(128, 60), dev.pixelColor(128, 60));
     EXPECT_FALSE(ApplicationIcon::icon(AppBuildChannel::dev).isNull());

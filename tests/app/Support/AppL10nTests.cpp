@@ -79,10 +79,10 @@ TEST_F(AppL10nTest, KeepsItsOwnOverrideApartFromTheCore)
 TEST_F(AppL10nTest, FormatsInOnePassWithTheOverrideLocale)
 {
     AppL10n::configure(QStringLiteral("en_US"));
-    EXPECT_EQ(AppL10n::format("update_available", QStringLiteral("2.0 %1")), "Kestrivane 2.0 %1 is available.");
+    EXPECT_EQ(AppL10n::format("update_dialog_available", QStringLiteral("2.0 %1")), "Kestrivane 2.0 %1 is available.");
     EXPECT_EQ(AppL10n::format("update_error_http_status", 503), "The update server answered with HTTP status 503.");
     // Too few arguments leave the placeholder; a missing key formats as itself.
-    EXPECT_EQ(AppL10n::format("update_available"), "Kestrivane %1 is available.");
+    EXPECT_EQ(AppL10n::format("update_dialog_available"), "Kestrivane %1 is available.");
     EXPECT_EQ(AppL10n::format("no_such_key", 1), "no_such_key");
     AppL10n::configure(QStringLiteral("de_DE"));
     EXPECT_TRUE(AppL10n::format("update_error_http_status", 1234.5).contains(QStringLiteral("1.234,5")));

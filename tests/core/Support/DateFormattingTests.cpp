@@ -46,6 +46,21 @@ TEST_F(DateFormattingTest, StylesPerLanguage)
     EXPECT_EQ(DateFormatting::shortDateTime().locale().language(), QLocale::Japanese);
 }
 
+TEST_F(DateFormattingTest, ShortTimesHaveHoursAndMinutesOnlyInEveryLocale)
+{
+    // Qt's short time format of the C/POSIX locale carries seconds ("HH:mm:ss").
+    const QDateTime instant = QDateTime(QDate(2026, 3, 2), QTime(9, 58, 52), tokyo);
+    const QList<std::pair<QString, QString>> cases = {
+        {"C", "09:58"}, {"en_US", "9:58 AM"}, {"ja_JP", "9:58"}, {"de_DE", "09:58"}, {"fi_FI", "9.58"}, {"ko_KR", "오전 9:58"}};
+    for (const auto &[locale, expected] : cases) {
+        DateFormatting::configure(locale);
+        EXPECT_EQ(plain(DateFormatting::shortTime().string(instant, tokyo)), expected) << locale.toStdString();
+        // The notification body's date and time too.
+        EXPECT_TRUE(plain(DateFormatting::eventTime().string(instant, tokyo)).endsWith(expected)) << locale.toStdString();
+        EXPECT_FALSE(DateFormatting::eventTime().string(instant, tokyo).contains(u"52")) << locale.toStdString();
+    }
+}
+
 TEST_F(DateFormattingTest, ConfigureWithoutIdentifierUsesTheSystemLocale)
 {
     DateFormatting::configure(std::nullopt);

@@ -1,0 +1,111 @@
+#include "DesignSystem/KVAccessibility.h"
+
+#include <QAbstractButton>
+#include <QAccessibleWidget>
+
+namespace kestrivane {
+
+namespace {
+
+class AccessibleButton : public QAccessibleWidget {
+public:
+    explicit AccessibleButton(QWidget *widget) : QAccessibleWidget(widget, QAccessible::Button) {}
+
+    QAbstractButton *button() const { return static_cast<QAbstractButton *>(object()); }
+
+    QString text(QAccessible::Text kind) const override
+    {
+        switch (kind) {
+        case QAccessible::Name: {
+            QString name = widget()->accessibleName();
+            if (name.isEmpty())
+                name = button()->text();
+            if (name.isEmpty())
+                name = widget()->toolTip();
+            return name;
+        }
+        case QAccessible::Description: {
+            QString description = widget()->accessibleDescription();
+            if (description.isEmpty())
+                description = widget()->toolTip();
+            return description == text(QAccessible::Name) ? QString() : description;
+        }
+        default:
+            return QAccessibleWidget::text(kind);
+        }
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        if (button()->isCheckable()) {
+            state.checkable = true;
+            state.checked = button()->isChecked();
+        }
+        state.pressed = button()->isDown();
+        return state;
+    }
+
+    QStringList actionNames() const override
+    {
+        return QStringList{button()->isCheckable() ? toggleAction() : pressAction()} + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString &name) override
+    {
+        if (name == pressAction() || name == toggleAction()) {
+            if (button()->isEnabled())
+                button()->click();
+            return;
+        }
+        QAccessibleWidget::doAction(name);
+    }
+
+    QStringList keyBindingsForAction(const QString &) const override { return {}; }
+};
+
+class AccessibleNamedView : public QAccessibleWidget {
+public:
+    AccessibleNamedView(QWidget *widget, QAccessible::Role role, const char *nameProperty)
+        : QAccessibleWidget(widget, role), nameProperty_(nameProperty) {}
+
+    QString text(QAccessible::Text kind) const override
+    {
+        if (kind == QAccessible::Name && widget()->accessibleName().isEmpty() && nameProperty_)
+            return widget()->property(nameProperty_).toString();
+        return QAccessibleWidget::text(kind);
+    }
+
+private:
+    const char *nameProperty_;
+};
+
+QAccessibleInterface *factory(const QString &className, QObject *object)
+{
+    auto *widget = qobject_cast<QWidget *>(object);
+    if (!widget || !className.startsWith(QLatin1String("kestrivane::")))
+        return nullptr;
+    const QStringView name = QStringView(className).mid(12);
+    if (name == u"KVButton" || name == u"KVFooterIconButton" || name == u"KVChromeIconButton")
+        return new AccessibleButton(widget);
+    if (name == u"KVSpinner")
+        return new AccessibleNamedView(widget, QAccessible::ProgressBar, nullptr);
+    if (name == u"KVTitleBar")
+        return new AccessibleNamedView(widget, QAccessible::Heading, "title");
+    if (name == u"KVIssueBanner")
+        return new AccessibleNamedView(widget, QAccessible::AlertMessage, "title");
+    return nullptr;
+}
+
+} // namespace
+
+void KVAccessibility::install()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(factory);
+        return true;
+    }();
+    Q_UNUSED(installed);
+}
+
+} // namespace kestrivane

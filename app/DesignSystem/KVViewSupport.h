@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QLayout;
+class QWidget;
+
+namespace kestrivane {
+
+// Coalesces change notifications into one refresh on the next turn of the event loop, so a view
+// derives its state once per burst of store changes and never rebuilds a widget inside that
+// widget's own signal handler.
+class KVDeferredRefresh : public QObject {
+    Q_OBJECT
+
+public:
+    KVDeferredRefresh(QObject *owner, std::function<void()> refresh);
+
+    void request();
+    bool isPending() const { return pending_; }
+
+    // Requests a refresh on every emission of `signal`.
+    template<typename Sender, typename Signal>
+    void follow(const Sender *sender, Signal signal)
+    {
+        connect(sender, signal, this, &KVDeferredRefresh::request);
+    }
+
+private:
+    std::function<void()> refresh_;
+    bool pending_ = false;
+};
+
+// A tooltip that shows `text` as it is: text that Qt would take for rich text is escaped.
+QString plainTextToolTip(const QString &text);
+
+// Empties `layout`: its widgets are hidden and deleted later (safe inside their own handlers), its
+// nested layouts deleted.
+void clearLayout(QLayout *layout);
+
+} // namespace kestrivane

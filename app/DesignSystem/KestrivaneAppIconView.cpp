@@ -1,0 +1,146 @@
+#include "DesignSystem/KestrivaneAppIconView.h"
+
+#include "DesignSystem/ColorSchemeProvider.h"
+#include "DesignSystem/KVSymbols.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace kestrivane {
+
+namespace {
+
+// The tile's shape blurred (three box passes of the radius), in `color`, as an image of the
+// tile grown by `margin` on each side.
+QImage blurredShape(const QRectF &tile, qreal radius, qreal corner, qreal margin, const QColor &color, qreal dpr)
+{
+    const QSize size = (tile.size() + QSizeF(2 * margin, 2 * margin)).toSize() * dpr;
+    QImage picture(size, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    {
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(dpr, dpr);
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(QPointF(margin, margin), tile.size()), corner, corner);
+        painter.fillPath(shape, Qt::black);
+    }
+    const int reach = std::max(1, qRound(radius * dpr / 2));
+    const int w = picture.width();
+    const int h = picture.height();
+    std::vector<int> alpha(size_t(w) * h), scratch(size_t(w) * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            alpha[size_t(y) * w + x] = qAlpha(reinterpret_cast<const QRgb *>(picture.constScanLine(y))[x]);
+    const auto pass = [&](bool horizontal) {
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                int sum = 0;
+                int count = 0;
+                for (int d = -reach; d <= reach; ++d) {
+                    const int sx = horizontal ? x + d : x;
+                    const int sy = horizontal ? y : y + d;
+                    if (sx >= 0 && sx < w && sy >= 0 && sy < h)
+                        sum += alpha[size_t(sy) * w + sx];
+                    ++count;
+                }
+                scratch[size_t(y) * w + x] = sum / count;
+            }
+        alpha.swap(scratch);
+    };
+    for (int i = 0; i < 3; ++i) {
+        pass(true);
+        pass(false);
+    }
+    QImage shadow(size, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < h; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(shadow.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const qreal a = alpha[size_t(y) * w + x] / 255.0 * color.alphaF();
+            line[x] = qPremultiply(qRgba(color.red(), color.green(), color.blue(), qRound(a * 255)));
+        }
+    }
+    shadow.setDevicePixelRatio(dpr);
+    return shadow;
+}
+
+} // namespace
+
+void KestrivaneAppIcon::paintBadge(QPainter &painter, const QRectF &tile, ColorScheme scheme, const QString &badgeText)
+{
+    if (badgeText.isEmpty())
+        return;
+    const qreal unit = tile.width() / 48.0;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    QFont font = KVFont::system(7, KVFont::Weight::bold);
+    font.setPixelSize(std::max(1, qRound(7 * unit)));
+    const QFontMetricsF metrics(font);
+    const QSizeF size(metrics.horizontalAdvance(badgeText) + 8 * unit, metrics.capHeight() + 4 * unit + 2 * unit);
+    const QPointF centre = tile.center() + QPointF(10 * unit, 15 * unit);
+    const QRectF capsule(centre - QPointF(size.width() / 2, size.height() / 2), size);
+    QPainterPath path;
+    path.addRoundedRect(capsule, capsule.height() / 2, capsule.height() / 2);
+    painter.fillPath(path, KVSystemColor::orange(scheme));
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(capsule, Qt::AlignCenter, badgeText);
+    painter.restore();
+}
+
+void KestrivaneAppIcon::paint(QPainter &painter, const QRectF &tile, ColorScheme scheme, AppBuildChannel channel, bool withShadow)
+{
+    const bool dark = scheme == ColorScheme::dark;
+    const qreal unit = tile.width() / 48.0;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    QPainterPath shape;
+    shape.addRoundedRect(tile, 11 * unit, 11 * unit);
+    if (withShadow) {
+        const qreal margin = shadowMargin * unit;
+        const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+        const QImage shadow = blurredShape(tile, 2 * unit, 11 * unit, margin, QColor::fromRgbF(0, 0, 0, dark ? 0.18 : 0.10),
+                                           dpr * painter.worldTransform().m11());
+        painter.drawImage(QRectF(tile.topLeft() + QPointF(-margin, -margin + 1 * unit),
+                                 tile.size() + QSizeF(2 * margin, 2 * margin)), shadow);
+    }
+    QLinearGradient gradient(tile.topLeft(), tile.bottomRight());
+    gradient.setColorAt(0, dark ? srgb(0.369, 0.361, 0.478) : srgb(0.243, 0.239, 0.298));
+    gradient.setColorAt(1, srgb(0.176, 0.173, 0.227));
+    painter.fillPath(shape, gradient);
+    painter.setClipPath(shape, Qt::IntersectClip);
+    const qreal bell = 24 * unit;
+    KVSymbols::paint(painter, QRectF(tile.center().x() - bell / 2, tile.center().y() - bell / 2, bell, bell),
+                     QStringLiteral("bell.fill"), Qt::white, KVFont::Weight::semibold);
+    if (const std::optional<QString> badge = channel.badgeText())
+        paintBadge(painter, tile, scheme, *badge);
+    painter.setClipping(false);
+    painter.setPen(QPen(QColor::fromRgbF(1, 1, 1, dark ? 0.08 : 0.04), 0.5 * unit));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(shape);
+    painter.restore();
+}
+
+KestrivaneAppIconView::KestrivaneAppIconView(QWidget *parent) : QWidget(parent), buildChannel_(AppBuildChannel::current())
+{
+    setFixedSize(54, 54);
+}
+
+void KestrivaneAppIconView::setBuildChannel(AppBuildChannel channel)
+{
+    buildChannel_ = channel;
+    update();
+}
+
+void KestrivaneAppIconView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const qreal side = std::min(width(), height()) * 48.0 / (48.0 + 2 * KestrivaneAppIcon::shadowMargin);
+    const QRectF tile(QRectF(rect()).center() - QPointF(side / 2, side / 2), QSizeF(side, side));
+    KestrivaneAppIcon::paint(painter, tile, colorScheme(this), buildChannel_);
+}
+
+} // namespace kestrivane

@@ -1,0 +1,136 @@
+#pragma once
+
+#include "DesignSystem/ColorSchemeProvider.h"
+#include "DesignSystem/KVLabel.h"
+#include "Stores/AppStore.h"
+#include "Support/AppL10n.h"
+#include "Support/DateFormatting.h"
+#include "Support/Localization.h"
+#include "TestSupport/Coroutines.h"
+#include "TestSupport/StoreTestSupport.h"
+#include "Views/Shared/MeetingViewSupport.h"
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QDir>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+namespace kestrivane::test {
+
+// What the views asked for beyond the store.
+struct RecordedActions {
+    QList<QUrl> opened;
+    int feedback = 0;
+    int settings = 0;
+    int today = 0;
+    int quit = 0;
+    int reconnect = 0;
+
+    MeetingViewActions actions()
+    {
+        MeetingViewActions result;
+        result.openURL = [this](const QUrl &url) { opened << url; };
+        result.openFeedbackForm = [this] { ++feedback; };
+        result.openSettings = [this] { ++settings; };
+        result.openToday = [this] { ++today; };
+        result.quit = [this] { ++quit; };
+        result.reconnectGoogle = [this](AppStore &) { ++reconnect; };
+        return result;
+    }
+};
+
+// Lets the coalesced refresh run and the replaced widgets go.
+inline void settle()
+{
+    for (int turn = 0; turn < 3; ++turn) {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+// The children of `root` named `name` that are still part of the view (not hidden for deletion).
+template<typename T = QWidget>
+QList<T *> named(const QWidget *root, const QString &name)
+{
+    QList<T *> result;
+    for (T *child : root->findChildren<T *>(name)) {
+        bool shown = true;
+        for (const QWidget *widget = child; widget && widget != root; widget = widget->parentWidget())
+            shown = shown && !widget->isHidden();
+        if (shown)
+            result << child;
+    }
+    return result;
+}
+
+template<typename T = QWidget>
+T *one(const QWidget *root, const QString &name)
+{
+    const QList<T *> found = named<T>(root, name);
+    return found.size() == 1 ? found.first() : nullptr;
+}
+
+inline QString textOf(const QWidget *root, const QString &name)
+{
+    if (auto *label = one<QLabel>(root, name))
+        return label->text();
+    if (auto *button = one<QAbstractButton>(root, name))
+        return button->text();
+    return QStringLiteral("<none: ") + name + u'>';
+}
+
+// Views under test in a language, in UTC, on a store with an injected calendar client and a
+// manual clock at 09:00 on 2 March 2026.
+class ViewTest : public ::testing::Test {
+protected:
+    void SetUp() override { useLanguage(QStringLiteral("en_US")); }
+    void TearDown() override
+    {
+        AppL10n::configure(std::nullopt);
+        L10n::configure(std::nullopt);
+        DateFormatting::configure(std::nullopt);
+    }
+
+    static void useLanguage(const QString &locale)
+    {
+        AppL10n::configure(locale);
+        L10n::configure(locale);
+        DateFormatting::configure(locale);
+    }
+
+    // A store over the calendars "work" and "home"; synced with `events` unless told otherwise.
+    std::unique_ptr<AppStore> makeStore(const QList<CalendarEvent> &events, bool synced = true, bool inAppAlerts = false)
+    {
+        parts.calendarClient->calendars = {calendar(QStringLiteral("work")), calendar(QStringLiteral("home"))};
+        parts.calendarClient->events = events;
+        AppStore::Configuration configuration = parts.configuration();
+        configuration.inAppAlertsEnabled = inAppAlerts;
+        auto store = std::make_unique<AppStore>(configuration);
+        if (synced)
+            runTask(store->sync());
+        return store;
+    }
+
+    // A meeting starting `startMinutes` after 09:00 for `minutes`.
+    static CalendarEvent at(const QString &id, int startMinutes, int minutes = 30, const QString &title = QString())
+    {
+        const QDateTime start = utc(2026, 3, 2, 9, 0).addSecs(startMinutes * 60);
+        return meeting(id, QStringLiteral("work"), start, start.addSecs(minutes * 60), title.isEmpty() ? id : title);
+    }
+
+    // Where the tests keep their pictures.
+    static QString artifact(const QString &name)
+    {
+        const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/artifacts/views");
+        QDir().mkpath(folder);
+        return folder + u'/' + name + QStringLiteral(".png");
+    }
+
+    TimeZoneGuard zone{"UTC"};
+    StoreParts parts;
+    RecordedActions recorded;
+};
+
+} // namespace kestrivane::test
