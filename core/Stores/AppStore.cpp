@@ -946,8 +946,7 @@ QCoro::Task<void> AppStore::rescheduleSystemNotifications(QList<CalendarEvent> e
     if (scheduledNotificationIDs_.isEmpty()) {
         co_await scheduler->cancelPendingMeetNotifications();
     } else {
-        const QStringList identifiers(scheduledNotificationIDs_.cbegin(), scheduledNotificationIDs_.cend());
-        co_await scheduler->cancelPendingNotifications(identifiers);
+        co_await scheduler->cancelPendingNotifications(scheduledNotificationIDs_);
         if (!self)
             co_return;
         scheduledNotificationIDs_.clear();
@@ -961,7 +960,7 @@ QCoro::Task<void> AppStore::rescheduleSystemNotifications(QList<CalendarEvent> e
     const double leadTime = notificationLeadTime_;
     // Read once: looking the zone up costs a file-system check each time.
     const QTimeZone zone = QTimeZone::systemTimeZone();
-    QSet<QString> scheduled;
+    QStringList scheduled;
     scheduled.reserve(events.size());
     for (const CalendarEvent &event : std::as_const(events)) {
         const QDateTime fireDate = alertInstant(event, leadTime);
@@ -976,7 +975,7 @@ QCoro::Task<void> AppStore::rescheduleSystemNotifications(QList<CalendarEvent> e
         // Stopped by a newer change, which withdraws what this one scheduled.
         if (!self || notificationChangeSuperseded(*ticket))
             co_return;
-        scheduled.insert(identifier);
+        scheduled.append(identifier);
     }
     scheduledNotificationIDs_ = std::move(scheduled);
 }
@@ -1011,8 +1010,7 @@ QCoro::Task<void> AppStore::withdrawAllSystemNotifications(std::optional<QString
         if (!identifiers->isEmpty())
             co_await scheduler->cancelPendingNotifications(*identifiers);
     } else if (!scheduledNotificationIDs_.isEmpty()) {
-        const QStringList scheduled(scheduledNotificationIDs_.cbegin(), scheduledNotificationIDs_.cend());
-        co_await scheduler->cancelPendingNotifications(scheduled);
+        co_await scheduler->cancelPendingNotifications(scheduledNotificationIDs_);
         if (!self)
             co_return;
         scheduledNotificationIDs_.clear();

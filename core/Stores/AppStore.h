@@ -395,7 +395,8 @@ private:
     // Private state.
     QSet<QString> dismissedAlertIDs_;
     QList<CalendarEvent> cachedMeetEvents_;
-    QSet<QString> scheduledNotificationIDs_;
+    // Identifiers of the notifications the last rescheduling scheduled, in its order.
+    QStringList scheduledNotificationIDs_;
     bool hasStoredCalendarSelection_ = false;
 
     // Serialised sync passes.

@@ -288,9 +288,7 @@ void AppStore::disconnectGoogle()
 
     // Runs on its own: the listed notifications, then every pending "meet-" one, so nothing of a
     // disconnected account still fires.
-    const QStringList scheduled(scheduledNotificationIDs_.cbegin(), scheduledNotificationIDs_.cend());
-    scheduledNotificationIDs_.clear();
-    withdrawAllSystemNotifications(scheduled);
+    withdrawAllSystemNotifications(std::exchange(scheduledNotificationIDs_, {}));
 }
 
 void AppStore::disconnectGoogleAccount(const GoogleAccount &account)
