@@ -799,6 +799,7 @@ void AppStore::rescheduleActiveAlerts(const QList<CalendarEvent> &events, const 
 
 void AppStore::cancelAlertTasks()
 {
+    ++alertTable_;
     alerts_.clear();
     nextAlert_ = 0;
     alertEvents_.clear();
@@ -820,15 +821,16 @@ void AppStore::armAlertTimer()
 void AppStore::raiseDueAlerts()
 {
     QPointer<AppStore> self(this);
-    // Raising one alert may re-time all of them (an observer refreshing the lists): the table is
-    // read afresh at every step.
+    const quint64 table = alertTable_;
     while (nextAlert_ < alerts_.size() && alerts_[nextAlert_].due <= alertClock_.elapsed()) {
         const PendingAlert alert = alerts_[nextAlert_++];
         if (!alert.live)
             continue;
         const CalendarEvent event = alertEvents_[alert.event];
         markMeetEventActive(event);
-        if (!self)
+        // Raising it may have re-timed the alerts (an observer refreshing the lists): the new
+        // table's timer, already armed, takes over from the event loop.
+        if (!self || alertTable_ != table)
             return;
     }
     armAlertTimer();

@@ -383,6 +383,8 @@ private:
     };
     std::vector<PendingAlert> alerts_;
     size_t nextAlert_ = 0;
+    // Counts the tables: a new one replaces the alerts being raised.
+    quint64 alertTable_ = 0;
     QList<CalendarEvent> alertEvents_;
     QElapsedTimer alertClock_;
     QTimer *alertTimer_ = nullptr;
