@@ -20,6 +20,8 @@
 #include "Support/WindowRegistry.h"
 #include "Views/MenuBar/MenuBarView.h"
 #include "Views/PlaceholderView.h"
+#include "Views/Settings/SettingsView.h"
+#include "Views/Setup/SetupView.h"
 #include "Views/Today/TodayMeetView.h"
 
 #include <QCoreApplication>
@@ -144,12 +146,17 @@ QWidget *KestrivaneApplication::makeTodayMeetsContent()
 
 QWidget *KestrivaneApplication::makeSettingsContent()
 {
-    return new PlaceholderView(store(), AppL10n::text(QStringLiteral("settings_title")), PlaceholderView::Content::Connection);
+    SettingsEnvironment environment;
+    environment.store = &store();
+    environment.updateStatus = updateStatus_.get();
+    environment.shortcutSettings = &shortcutSettings();
+    environment.buildChannel = buildChannel_;
+    return new SettingsView(std::move(environment));
 }
 
 QWidget *KestrivaneApplication::makeSetupContent()
 {
-    return new PlaceholderView(store(), AppL10n::text(QStringLiteral("setup_title")), PlaceholderView::Content::Connection);
+    return new SetupView(store(), *updateStatus_, [this](const QString &identifier) { windows_->open(identifier); });
 }
 
 QWidget *KestrivaneApplication::makeMenuBarPanelContent()

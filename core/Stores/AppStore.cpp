@@ -144,6 +144,7 @@ AppStore::AppStore(Configuration configuration, QObject *parent)
     , endpoints_(std::move(configuration.endpoints))
     , tokenStoreFactory_(std::move(configuration.tokenStoreFactory))
     , network_(configuration.network)
+    , authorizationTimeout_(configuration.authorizationTimeout)
     , passFinished_(new AsyncWaitQueue(this))
     , notificationChangeFinished_(new AsyncWaitQueue(this))
 {

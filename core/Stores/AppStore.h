@@ -139,6 +139,8 @@ public:
         QNetworkAccessManager *network = nullptr;
         // The OAuth configuration files, in order of preference; the first that exists decides.
         QStringList oauthConfigurationFiles = defaultOAuthConfigurationFiles();
+        // How long a connection waits for the browser to come back; default: the OAuth client's.
+        std::optional<std::chrono::milliseconds> authorizationTimeout;
     };
 
     static inline const QString googleClientIDKey = QStringLiteral("googleClientID");
@@ -364,6 +366,7 @@ private:
     GoogleEndpoints endpoints_;
     TokenStoreFactory tokenStoreFactory_;
     QNetworkAccessManager *network_ = nullptr;
+    std::optional<std::chrono::milliseconds> authorizationTimeout_;
 
     // Waits: children of the store, deleted to cancel. Absent while nothing waits.
     QHash<QString, CancellableWait *> alertTasks_;

@@ -57,7 +57,10 @@ GoogleOAuthConfiguration AppStore::googleOAuthConfiguration() const
 
 std::shared_ptr<GoogleOAuthClient> AppStore::makeGoogleOAuthClient(std::shared_ptr<OAuthTokenStoring> tokenStore) const
 {
-    return std::make_shared<GoogleOAuthClient>(googleOAuthConfiguration(), std::move(tokenStore), network_, endpoints_, now_);
+    auto client = std::make_shared<GoogleOAuthClient>(googleOAuthConfiguration(), std::move(tokenStore), network_, endpoints_, now_);
+    if (authorizationTimeout_)
+        client->setRedirectTimeout(*authorizationTimeout_);
+    return client;
 }
 
 std::shared_ptr<GoogleOAuthClient> AppStore::googleOAuthClient(const GoogleAccount &account) const

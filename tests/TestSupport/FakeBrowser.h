@@ -10,6 +10,9 @@ namespace kestrivane::test {
 // A folder holding a fake xdg-open that appends each of its arguments, one per line, to a record
 // file and exits 0. Put `binFolder()` first on PATH (of this process with `install()`, or of a
 // launched program through its environment) and read the opened links back with `openedLinks()`.
+// While `handToChromium()` is on, it also hands each link to a headless Chromium of a fresh profile
+// (in the background, as a running browser takes a link), which follows it and leaves a screenshot
+// of the page it ends on.
 class FakeBrowser {
 public:
     FakeBrowser();
@@ -28,6 +31,15 @@ public:
     void install();
 
     QStringList openedLinks() const;
+
+    // Links opened from now on go to headless Chromium, which saves the page it ends on as
+    // `<screenshotFolder>/browser-<n>.png` (n: the link's number in openedLinks(), from 1).
+    void handToChromium(const QString &screenshotFolder);
+    // Links are only recorded again.
+    void stopHandingToChromium();
+    // Whether every Chromium started so far has ended.
+    bool chromiumIdle() const;
+    QString chromiumLog() const;
 
 private:
     QTemporaryDir folder_;

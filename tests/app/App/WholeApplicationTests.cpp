@@ -1,6 +1,7 @@
 #include "App/AppDelegate.h"
 #include "Services/KeychainTokenStore.h"
 #include "Support/AppBuildChannel.h"
+#include "TestSupport/Accessibility.h"
 #include "TestSupport/Coroutines.h"
 #include "TestSupport/DesktopSession.h"
 #include "TestSupport/FakeGoogleServer.h"
@@ -88,6 +89,31 @@ protected:
     }
 
     bool settingsWritten() const { return QDir(session.configHome() + QStringLiteral("/kestrivane")).exists(); }
+
+    // The OAuth client of this install, in the user's data folder (the stand-in's credentials).
+    bool writeOAuthClient()
+    {
+        QDir().mkpath(session.dataHome() + "/kestrivane");
+        QFile config(session.dataHome() + "/kestrivane/OAuthConfig.plist");
+        return config.open(QIODevice::WriteOnly) && config.write(R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict><key>GOOGLE_OAUTH_CLIENT_ID</key><string>test-client.apps.example</string>
+<key>GOOGLE_OAUTH_CLIENT_SECRET</key><string>test-secret</string></dict></plist>)") > 0;
+    }
+
+    // The "account" attributes of the keyring items of the channel's service, as secret-tool sees them.
+    QStringList keyringAccounts()
+    {
+        const SecretToolResult found = session.run("secret-tool", {"search", "--all", "service", service});
+        QStringList names;
+        for (const QString &line : QString::fromUtf8(found.errors).split('\n')) {
+            if (line.startsWith("attribute.account = "))
+                names << line.mid(20);
+        }
+        names.sort();
+        return names;
+    }
+
+    const QString service = AppBuildChannel::current().keychainService();
 
     DesktopSession session;
     FakeGoogleServer server;
@@ -272,14 +298,7 @@ protected:
         ASSERT_EQ(session.startKeyring(), QString());
         session.setVariable(QStringLiteral("KESTRIVANE_GOOGLE_STAND_IN"), server.baseURL().toString());
 
-        // The OAuth client of this install.
-        QDir().mkpath(session.dataHome() + "/kestrivane");
-        QFile config(session.dataHome() + "/kestrivane/OAuthConfig.plist");
-        ASSERT_TRUE(config.open(QIODevice::WriteOnly));
-        config.write(R"(<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict><key>GOOGLE_OAUTH_CLIENT_ID</key><string>test-client.apps.example</string>
-<key>GOOGLE_OAUTH_CLIENT_SECRET</key><string>test-secret</string></dict></plist>)");
-        config.close();
+        ASSERT_TRUE(writeOAuthClient());
 
         // The token a single-account install left in the keyring.
         const OAuthToken token{QStringLiteral("ya29.legacy"), QStringLiteral("1//legacy"),
@@ -299,7 +318,6 @@ protected:
             meeting("later", "Weekly planning", now.addSecs(5 * 3600), "klm-nopq-rst")}}}));
     }
 
-    const QString service = AppBuildChannel::current().keychainService();
     FakeGoogleOAuth oauth{server};
     FakeGoogleCalendar calendar{server};
 };
@@ -318,16 +336,7 @@ TEST_F(MainRoadTest, TheLegacyAccountSyncsAndItsMeetingIsNotifiedAndJoinedFromTh
     EXPECT_TRUE(shown.actions.contains("default"));
 
     // The legacy item moved to the account's own item.
-    const QStringList accounts = [&] {
-        const SecretToolResult found = session.run("secret-tool", {"search", "--all", "service", service});
-        QStringList names;
-        for (const QString &line : QString::fromUtf8(found.errors).split('\n')) {
-            if (line.startsWith("attribute.account = "))
-                names << line.mid(20);
-        }
-        return names;
-    }();
-    EXPECT_EQ(accounts, QStringList{"oauth:emma@example.com"});
+    EXPECT_EQ(keyringAccounts(), QStringList{"oauth:emma@example.com"});
     // The setup window opened: no account was listed when the application started.
     EXPECT_TRUE(waitForWindows("setup", 1));
 
@@ -368,6 +377,131 @@ TEST_F(MainRoadTest, AFailingSyncPutsTheAttentionDotOnTheTrayIcon)
     EXPECT_TRUE(waitUntil([] {
         return trayIconShowsDot(AppBuildChannel::current().rawValue() + "-attention", QColor(255, 59, 48));
     }, patience));
+    app->terminate();
+    EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
+}
+
+namespace {
+
+// A first start on a clean profile: an OAuth client file, no account, the stand-in Google and a
+// headless Chromium behind xdg-open.
+class FirstRunTest : public WholeApplicationTest {
+protected:
+    void SetUp() override
+    {
+        WholeApplicationTest::SetUp();
+        ASSERT_EQ(session.startKeyring(), QString());
+        ASSERT_EQ(notifications.start(), QString());
+        KV_REQUIRE(accessibility.problem());
+        session.setVariable(QStringLiteral("KESTRIVANE_GOOGLE_STAND_IN"), server.baseURL().toString());
+        ASSERT_TRUE(writeOAuthClient());
+        session.browser().handToChromium(folder());
+
+        calendar.acceptedToken = oauth.accessToken;
+        calendar.profile = FakeResponse::json(200, R"({"id": "7", "email": "emma.collins@northwind.example", "name": "Emma Collins"})");
+        calendar.calendarList = FakeResponse::json(200, json(QJsonObject{{"items", QJsonArray{QJsonObject{
+            {"id", "emma.collins@northwind.example"}, {"summary", "Emma Collins"}, {"primary", true}, {"accessRole", "owner"}}}}}));
+        // A meeting later today (or, just before midnight, one under way).
+        const QDateTime now = QDateTime::currentDateTime();
+        QDateTime start = now.addSecs(3 * 60);
+        if (start.date() != now.date())
+            start = now.addSecs(-20 * 60);
+        calendar.setEvents("emma.collins@northwind.example", json(QJsonObject{{"summary", "Emma Collins"}, {"items", QJsonArray{
+            meeting("review", "Quarterly design review", start, "abc-defg-hij")}}}));
+    }
+
+    void TearDown() override
+    {
+        // No Chromium outlives the test's folders.
+        waitUntil([&] { return session.browser().chromiumIdle(); }, patience);
+    }
+
+    static QString folder()
+    {
+        const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/artifacts/whole-app");
+        QDir().mkpath(path);
+        return path;
+    }
+
+    // The application's accessibles as a screen reader finds them.
+    QJsonObject tree(QProcess *app)
+    {
+        QString error;
+        const QJsonObject found = accessibility.tree(QStringLiteral("pid:%1").arg(app->processId()), &error);
+        EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+        return found;
+    }
+    // The one accessible of this role and name; an empty object when there is none or several.
+    QJsonObject accessible(QProcess *app, const QString &role, const QString &name)
+    {
+        const QList<QJsonObject> found = findAccessibles(tree(app), role, name);
+        return found.size() == 1 ? found.first() : QJsonObject();
+    }
+    QString press(QProcess *app, const QString &button)
+    {
+        return accessibility.press(QStringLiteral("pid:%1").arg(app->processId()), QStringLiteral("push button"), button);
+    }
+
+    FakeNotificationServer notifications{session.bus().address()};
+    AccessibilityBus accessibility{session};
+    FakeGoogleOAuth oauth{server};
+    FakeGoogleCalendar calendar{server};
+};
+
+} // namespace
+
+TEST_F(FirstRunTest, ConnectingInTheBrowserListsTheAccountAndHandsOverToTheTodayWindow)
+{
+    QFile::remove(folder() + "/browser-1.png");
+    QProcess *app = launch();
+    ASSERT_TRUE(waitForWindows("setup", 1));
+    spin(500ms);
+    screenshot("first-run-1-setup");
+    // What a screen reader finds: the step with its connect button, the footer's buttons.
+    ASSERT_FALSE(accessible(app, "label", "Google Calendar").isEmpty()) << QJsonDocument(tree(app)).toJson().toStdString();
+    EXPECT_FALSE(accessible(app, "label", "Connect your Google account so Kestrivane can read today's meetings.").isEmpty());
+    EXPECT_TRUE(hasState(accessible(app, "push button", "Connect Google"), "enabled"));
+    EXPECT_TRUE(hasState(accessible(app, "push button", "Settings"), "enabled"));
+    const QJsonObject openToday = accessible(app, "push button", "Open Today's Meetings");
+    ASSERT_FALSE(openToday.isEmpty());
+    EXPECT_FALSE(hasState(openToday, "enabled"));
+
+    // Connect: the authorisation page of the stand-in opens in Chromium, which follows it to the
+    // application's loopback listener and shows its page.
+    ASSERT_EQ(press(app, "Connect Google"), QString());
+    ASSERT_TRUE(waitUntil([&] { return session.browser().openedLinks().size() == 1; }, patience));
+    const QUrl authorization(session.browser().openedLinks().first());
+    EXPECT_EQ(authorization.path(), FakeGoogleOAuth::authorizationPath);
+    EXPECT_EQ(authorization.port(), server.port());
+    ASSERT_TRUE(waitUntil([&] { return keyringAccounts() == QStringList{"oauth:emma.collins@northwind.example"}; }, patience))
+        << session.browser().chromiumLog().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return session.browser().chromiumIdle(); }, patience));
+    EXPECT_TRUE(QFile::exists(folder() + "/browser-1.png")) << session.browser().chromiumLog().toStdString();
+    EXPECT_EQ(server.requestsTo("POST", FakeGoogleOAuth::tokenPath).size(), 1);
+
+    // The card lists the account with its pill (and the header's), and the footer button works.
+    ASSERT_TRUE(waitUntil([&] { return hasState(accessible(app, "push button", "Open Today's Meetings"), "enabled"); }, patience));
+    EXPECT_FALSE(accessible(app, "label", "Emma Collins").isEmpty());
+    EXPECT_FALSE(accessible(app, "label", "emma.collins@northwind.example").isEmpty());
+    EXPECT_EQ(findAccessibles(tree(app), "label", "Connected").size(), 2);
+    EXPECT_TRUE(accessible(app, "push button", "Connect Google").isEmpty());
+    EXPECT_TRUE(hasState(accessible(app, "push button", "Add another Google account"), "enabled"));
+    ASSERT_TRUE(waitUntil([&] { return !calendar.eventRequests("emma.collins@northwind.example").isEmpty(); }, patience));
+    spin(500ms);
+    screenshot("first-run-2-connected");
+    EXPECT_EQ(x11TopLevels("setup").size(), 1);
+
+    // Open Today's Meetings: setup closes, the Today window shows the stand-in's meeting.
+    ASSERT_EQ(press(app, "Open Today's Meetings"), QString());
+    ASSERT_TRUE(waitForWindows("setup", 0));
+    ASSERT_TRUE(waitForWindows("today-meets", 1));
+    EXPECT_TRUE(waitUntil([&] { return !findAccessibles(tree(app), "", "Quarterly design review").isEmpty(); }, patience))
+        << QJsonDocument(tree(app)).toJson().toStdString();
+    spin(500ms);
+    screenshot("first-run-3-today");
+
+    // The keyring holds the account's item and nothing pending.
+    EXPECT_EQ(keyringAccounts(), QStringList{"oauth:emma.collins@northwind.example"});
     app->terminate();
     EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
 }
