@@ -13,6 +13,8 @@
 #include <QHBoxLayout>
 #include <QHelpEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QWindow>
 #include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -185,6 +187,31 @@ TEST(KVComponentsTest, GroupBoxClipsItsRowsToItsCornersAndDividersKeepTheirInset
     EXPECT_EQ(picture.pixelColor(10, 2), QColor(255, 0, 0));
     // Rows touch: spacing 0.
     EXPECT_EQ(divider->geometry().top(), top->geometry().bottom() + 1);
+
+    // On screen, over a window of another colour: the corners show the window, the rows the rest.
+    {
+        class Paper : public QWidget {
+        protected:
+            void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), QColor(0, 0, 255)); }
+        };
+        Paper window;
+        window.resize(240, 100);
+        auto *onScreen = new KVGroupBox(&window);
+        auto *row = new Solid;
+        row->setFixedHeight(60);
+        onScreen->addRow(row);
+        onScreen->setGeometry(20, 20, 200, 60);
+        window.show();
+        ASSERT_TRUE(test::waitUntil([&] { return window.windowHandle() && window.windowHandle()->isExposed(); }));
+        test::spin(200ms);
+        const QImage screen = window.screen()->grabWindow(window.winId()).toImage();
+        ASSERT_FALSE(screen.isNull());
+        EXPECT_EQ(screen.pixelColor(20, 20).rgb(), QColor(0, 0, 255).rgb());
+        EXPECT_EQ(screen.pixelColor(219, 79).rgb(), QColor(0, 0, 255).rgb());
+        EXPECT_EQ(screen.pixelColor(120, 50).rgb(), QColor(255, 0, 0).rgb());
+        EXPECT_EQ(screen.pixelColor(19, 50).rgb(), QColor(0, 0, 255).rgb());
+        EXPECT_EQ(screen.pixelColor(30, 22).rgb(), QColor(255, 0, 0).rgb());
+    }
 
     // The inset divider: a hairline from 14 to width - 14 in dividerSoft at half its alpha.
     KVInsetDivider rule;
