@@ -320,6 +320,7 @@ TEST(KVComponentsTest, AnimationTimersRunOnlyWhileSomethingAnimatesOnScreen)
     // Minimised: spontaneous hide events stop them as well.
     window.showMinimized();
     test::waitUntil([&] { return !dot->isAnimating(); }, 2s);
-    if (window.isMinimized())
+    if (window.isMinimized()) {
         EXPECT_EQ(running(), 0);
+    }
 }
