@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QWindow>
+#include <QTimeZone>
 #include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -307,6 +308,12 @@ TEST(KVComponentsTest, AnimationTimersRunOnlyWhileSomethingAnimatesOnScreen)
     dot->setPulsing(false);
     EXPECT_FALSE(dot->isAnimating());
     EXPECT_EQ(KVStatusDot::opacity(false, QDateTime::currentDateTimeUtc()), 1.0);
+    // The pulse follows the wall clock: 0.7 on a whole period (1.4 s) since 2001, 1.0 a quarter
+    // period later, 0.4 three quarters later.
+    const QDateTime period = QDateTime(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc()).addMSecs(1400 * 1000);
+    EXPECT_NEAR(KVStatusDot::opacity(true, period), 0.7, 1e-9);
+    EXPECT_NEAR(KVStatusDot::opacity(true, period.addMSecs(350)), 1.0, 1e-9);
+    EXPECT_NEAR(KVStatusDot::opacity(true, period.addMSecs(1050)), 0.4, 1e-9);
     dot->setPulsing(true);
     // A hidden loading state stops its spinner; a hidden window stops everything.
     loading->hide();
