@@ -62,13 +62,7 @@ void buildStateColumn(QWidget *state, QWidget *tile, const QString &title, const
     descriptionLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     descriptionLabel->setMaximumWidth(280);
     descriptionLabel->setVisible(!description.isEmpty());
-    // Centred by stretches: a layout alignment would keep it at its one-line height and cut the
-    // lines it wraps to.
-    auto *descriptionRow = new QHBoxLayout;
-    descriptionRow->addStretch(1);
-    descriptionRow->addWidget(descriptionLabel, 100);
-    descriptionRow->addStretch(1);
-    stack->addLayout(descriptionRow);
+    stack->addWidget(descriptionLabel, 0, Qt::AlignHCenter);
     outer->addStretch(1);
     outer->addLayout(stack);
     outer->addStretch(1);
