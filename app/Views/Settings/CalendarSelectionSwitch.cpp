@@ -6,26 +6,40 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QSignalBlocker>
 
 namespace kestrivane {
 
 CalendarSelectionSwitch::CalendarSelectionSwitch(bool on, std::function<void(bool)> onToggle, QWidget *parent)
-    : QAbstractButton(parent)
+    : QAbstractButton(parent), onToggle_(std::move(onToggle))
 {
     setCheckable(true);
     setFixedSize(34, 20);
     setFocusPolicy(Qt::TabFocus);
     setAccessibleName(AppL10n::text(QStringLiteral("settings_section_calendars")));
     setOn(on);
-    connect(this, &QAbstractButton::clicked, this, [this, onToggle = std::move(onToggle)] {
-        if (onToggle)
-            onToggle(!this->isOn());
+    connect(this, &QAbstractButton::clicked, this, [this] {
+        if (onToggle_)
+            onToggle_(!isOn());
+    });
+    // A screen reader's toggle action flips the state directly: it becomes a request instead.
+    connect(this, &QAbstractButton::toggled, this, [this](bool checked) {
+        if (showingState_)
+            return;
+        {
+            const QSignalBlocker blocker(this);
+            setChecked(!checked);
+        }
+        if (onToggle_)
+            onToggle_(checked);
     });
 }
 
 void CalendarSelectionSwitch::setOn(bool on)
 {
+    showingState_ = true;
     setChecked(on);
+    showingState_ = false;
     setAccessibleDescription(AppL10n::systemText(on ? QStringLiteral("On") : QStringLiteral("Off")));
     update();
 }

@@ -26,6 +26,10 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     // The state follows the owner only.
     void nextCheckState() override {}
+
+private:
+    std::function<void(bool)> onToggle_;
+    bool showingState_ = false;
 };
 
 } // namespace kestrivane
