@@ -4,6 +4,9 @@
 #include "DesignSystem/KVButton.h"
 #include "Support/AppL10n.h"
 
+#include "Views/Settings/SettingsPaneKit.h"
+
+#include <QFocusEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSignalBlocker>
@@ -65,8 +68,20 @@ void CalendarSelectionSwitch::paintEvent(QPaintEvent *)
     QPainterPath outline;
     outline.addRoundedRect(track.adjusted(0.25, 0.25, -0.25, -0.25), 10, 10);
     painter.strokePath(outline, QPen(on ? withOpacity(Qt::white, 0.2) : palette.border, 0.5));
-    if (hasFocus() && focusPolicy() != Qt::NoFocus)
+    if (keyboardFocus_ && hasFocus() && focusPolicy() != Qt::NoFocus)
         paintFocusRing(painter, this, shape);
+}
+
+void CalendarSelectionSwitch::focusInEvent(QFocusEvent *event)
+{
+    keyboardFocus_ = isKeyboardFocusReason(event->reason());
+    QAbstractButton::focusInEvent(event);
+}
+
+void CalendarSelectionSwitch::focusOutEvent(QFocusEvent *event)
+{
+    keyboardFocus_ = false;
+    QAbstractButton::focusOutEvent(event);
 }
 
 } // namespace kestrivane
