@@ -377,4 +377,6 @@ TEST_F(SetupViewTest, ABrowserThatNeverComesBackEndsInTheFailureLineAndASecondCl
     EXPECT_EQ(browser.openedLinks().size(), 2);
     ASSERT_EQ(store->googleAccounts().size(), 1);
     EXPECT_EQ(store->googleAccounts().first().email, "emma.collins@northwind.example");
+    // The sync that follows the connection ends before the store goes.
+    EXPECT_TRUE(waitUntil([&] { return store->syncStatus().kind() == AppStore::SyncStatus::Kind::synced; }));
 }
