@@ -286,7 +286,7 @@ TEST_F(SetupViewTest, ListedAccountsDecideTheHeaderTheListAndTheOpenTodayButton)
     EXPECT_EQ(connectButton(), nullptr);
     EXPECT_NE(one(view.get(), QStringLiteral("connected-pill")), nullptr);
     EXPECT_TRUE(view->openTodayButton()->isEnabled());
-    EXPECT_EQ(view->findChildren<AccountAvatar *>().first()->initials(), "EC");
+    EXPECT_EQ(named<AccountAvatar>(view.get(), QString()).first()->initials(), "EC");
     render("one-account");
 
     one<QAbstractButton>(view.get(), QStringLiteral("add-account-button"))->click();
@@ -300,7 +300,7 @@ TEST_F(SetupViewTest, ListedAccountsDecideTheHeaderTheListAndTheOpenTodayButton)
     ASSERT_TRUE(waitUntil([&] { return cardSections().count("account") == 2; }, 15s));
     EXPECT_EQ(failureMessage(), QString());
     EXPECT_EQ(cardSections(), (QStringList{"header", "divider", "account", "account", "divider", "add"}));
-    const QList<AccountAvatar *> avatars = view->findChildren<AccountAvatar *>();
+    const QList<AccountAvatar *> avatars = named<AccountAvatar>(view.get(), QString());
     ASSERT_EQ(avatars.size(), 2);
     EXPECT_EQ(avatars.at(1)->initials(), "KS");
     render("two-accounts");
