@@ -2,6 +2,9 @@
 
 #include "DesignSystem/KVCompositor.h"
 
+#include <QAccessible>
+#include <QAccessibleObject>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QEvent>
@@ -16,6 +19,60 @@ namespace kestrivane {
 
 namespace {
 
+// The application as screen readers see it, with its open tray panel: Qt leaves popup windows out
+// of the application's children, so the panel could not be reached from the application.
+class ApplicationWithPanel : public QAccessibleApplication {
+public:
+    int childCount() const override { return QAccessibleApplication::childCount() + int(panels().size()); }
+
+    QAccessibleInterface *child(int index) const override
+    {
+        const int windows = QAccessibleApplication::childCount();
+        if (index < windows)
+            return QAccessibleApplication::child(index);
+        const QList<QWidget *> shown = panels();
+        return index - windows < shown.size() ? QAccessible::queryAccessibleInterface(shown.at(index - windows)) : nullptr;
+    }
+
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        const int index = QAccessibleApplication::indexOfChild(child);
+        if (index >= 0 || !child)
+            return index;
+        const int found = int(panels().indexOf(qobject_cast<QWidget *>(child->object())));
+        return found < 0 ? -1 : QAccessibleApplication::childCount() + found;
+    }
+
+private:
+    static QList<QWidget *> panels()
+    {
+        QList<QWidget *> result;
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (widget->objectName() == u"menu-bar-panel" && widget->isVisible())
+                result << widget;
+        }
+        return result;
+    }
+};
+
+QAccessibleInterface *applicationWithPanel(const QString &, QObject *object)
+{
+    return object == QCoreApplication::instance() ? new ApplicationWithPanel : nullptr;
+}
+
+void makePanelReachable()
+{
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
+    QAccessible::installFactory(applicationWithPanel);
+    // An application interface made before the factory was there is made again through it.
+    if (QAccessibleInterface *existing = QAccessible::queryAccessibleInterface(QCoreApplication::instance());
+        existing && !dynamic_cast<ApplicationWithPanel *>(existing))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(existing));
+}
+
 // A click on the tray icon first closes the open panel (a click outside a popup), then arrives as
 // an activation: one that comes this soon after the panel closed must not reopen it.
 constexpr qint64 reopenGuardMs = 300;
@@ -25,6 +82,7 @@ constexpr qint64 reopenGuardMs = 300;
 MenuBarTray::MenuBarTray(std::function<QWidget *()> makePanelContent, QObject *parent)
     : QObject(parent), makePanelContent_(std::move(makePanelContent)), tray_(new QSystemTrayIcon(this)), menu_(new QMenu)
 {
+    makePanelReachable();
     tray_->setContextMenu(menu_);
     connect(tray_, &QSystemTrayIcon::activated, this, &MenuBarTray::activated);
 }

@@ -3,6 +3,7 @@
 #include "DesignSystem/ColorSchemeProvider.h"
 #include "DesignSystem/KVAccessibility.h"
 #include "DesignSystem/KVSymbols.h"
+#include "DesignSystem/KVViewSupport.h"
 
 #include <QFocusEvent>
 #include <QPainter>
@@ -213,7 +214,7 @@ void KVButton::setExpanding(bool expanding)
 
 void KVButton::setHelp(const QString &help)
 {
-    setToolTip(help);
+    setToolTip(plainTextToolTip(help));
     if (text().isEmpty())
         setAccessibleName(help);
     setAccessibleDescription(help);

@@ -1,6 +1,7 @@
 #include "DesignSystem/KVViewSupport.h"
 
 #include <QLayout>
+#include <QTextDocument>
 #include <QWidget>
 
 namespace kestrivane {
@@ -23,6 +24,13 @@ void KVDeferredRefresh::request()
                 refresh_();
         },
         Qt::QueuedConnection);
+}
+
+QString plainTextToolTip(const QString &text)
+{
+    if (!Qt::mightBeRichText(text))
+        return text;
+    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
 void clearLayout(QLayout *layout)

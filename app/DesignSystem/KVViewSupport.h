@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 #include <functional>
 
@@ -32,6 +33,9 @@ private:
     std::function<void()> refresh_;
     bool pending_ = false;
 };
+
+// A tooltip that shows `text` as it is: text that Qt would take for rich text is escaped.
+QString plainTextToolTip(const QString &text);
 
 // Empties `layout`: its widgets are hidden and deleted later (safe inside their own handlers), its
 // nested layouts deleted.

@@ -1,11 +1,19 @@
 #include "Support/AppL10n.h"
 
+#include "Support/BundleInfo.h"
+
 namespace kestrivane {
 
 Localizer &AppL10n::shared()
 {
     static Localizer app(QStringLiteral("App"));
     return app;
+}
+
+QString AppL10n::systemText(const QString &key)
+{
+    static const LocalizedBundle system(BundleInfo::resourceRoot, QStringLiteral("System"));
+    return system.text(key, std::nullopt);
 }
 
 QString AppL10n::formatDate(const QDateTime &instant, DateFormatter::Style dateStyle, DateFormatter::Style timeStyle)

@@ -32,6 +32,9 @@ public:
     static QLocale locale() { return shared().locale(); }
     static const LocalizedBundle &bundle() { return shared().bundle(); }
 
+    // A text of the "System" tables in the system's own language: the override does not reach it.
+    static QString systemText(const QString &key);
+
     // `instant` in the local time zone, in `locale()`, with the given styles.
     static QString formatDate(const QDateTime &instant, DateFormatter::Style dateStyle, DateFormatter::Style timeStyle);
 

@@ -1,6 +1,7 @@
 #include "Support/GlobalHotKeyController.h"
 
 #include "Support/KeyCodes.h"
+#include "Support/ShortcutRecording.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -9,6 +10,7 @@
 #include <xcb/xcb_keysyms.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace kestrivane {
@@ -22,6 +24,10 @@ constexpr quint16 defaultSuper = XCB_MOD_MASK_4;
 constexpr quint16 defaultNumLock = XCB_MOD_MASK_2;
 // The core modifier bits of an event's state (higher bits carry buttons and the keyboard group).
 constexpr quint16 coreModifiers = 0xff;
+// The XKB events that announce a new keymap (their xkbType, the byte after the event code).
+constexpr quint8 xkbNewKeyboardNotify = 0;
+constexpr quint8 xkbMapNotify = 1;
+constexpr quint16 xkbNewKeyboardKeycodes = 1;
 
 xcb_connection_t *x11Connection()
 {
@@ -84,6 +90,19 @@ struct GlobalHotKeyController::X11 {
     xcb_connection_t *connection = nullptr;
     xcb_window_t root = XCB_NONE;
     KeySymbols symbols;
+    // The event code of the XKB extension's events; 0 without the extension.
+    quint8 xkbEventBase = 0;
+
+    void readXkbEventBase()
+    {
+        static const char name[] = "XKEYBOARD";
+        xcb_query_extension_reply_t *reply =
+            xcb_query_extension_reply(connection, xcb_query_extension(connection, std::strlen(name), name), nullptr);
+        if (reply && reply->present)
+            xkbEventBase = reply->first_event;
+        std::free(reply);
+    }
+
     quint16 superModifier = defaultSuper;
     quint16 numLockModifier = defaultNumLock;
 
@@ -166,6 +185,7 @@ GlobalHotKeyController::GlobalHotKeyController(const KestrivaneShortcut &openTod
             delete x11_;
             x11_ = nullptr;
         } else {
+            x11_->readXkbEventBase();
             QCoreApplication::instance()->installNativeEventFilter(this);
         }
     }
@@ -252,6 +272,18 @@ bool GlobalHotKeyController::nativeEventFilter(const QByteArray &eventType, void
         return false;
     auto *event = static_cast<xcb_generic_event_t *>(message);
     const quint8 type = event->response_type & 0x7f;
+    // A new keymap (another layout, xmodmap): the grabbed keys are those that now type the keys.
+    // (A switch between keyboard devices, xdotool's for one, also announces a new keyboard: only
+    // one with new key codes counts.)
+    const bool xkb = x11_->xkbEventBase != 0 && type == x11_->xkbEventBase;
+    const auto *bytes = static_cast<const quint8 *>(message);
+    const quint16 changed = static_cast<quint16>(bytes[16] | (bytes[17] << 8));
+    const bool newKeymap = type == XCB_MAPPING_NOTIFY || (xkb && event->pad0 == xkbMapNotify) ||
+                           (xkb && event->pad0 == xkbNewKeyboardNotify && (changed & xkbNewKeyboardKeycodes));
+    if (newKeymap) {
+        followKeymapChange();
+        return false;
+    }
     if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)
         return false;
     auto *key = reinterpret_cast<xcb_key_press_event_t *>(event);
@@ -286,8 +318,51 @@ bool GlobalHotKeyController::nativeEventFilter(const QByteArray &eventType, void
     return false;
 }
 
+void GlobalHotKeyController::followKeymapChange()
+{
+    // A change of layout arrives as several events: one re-grab on the next turn.
+    if (regrabPending_)
+        return;
+    regrabPending_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            regrabPending_ = false;
+            if (grabsFollowKeymap())
+                return;
+            update(openTodayShortcut_, joinMeetShortcut_);
+        },
+        Qt::QueuedConnection);
+}
+
+bool GlobalHotKeyController::grabsFollowKeymap()
+{
+    if (!x11_)
+        return true;
+    xcb_key_symbols_free(x11_->symbols.release());
+    x11_->symbols.reset(xcb_key_symbols_alloc(x11_->connection));
+    x11_->readModifierMap();
+    const auto wanted = [this](const KestrivaneShortcut &shortcut) -> std::optional<std::pair<quint8, quint16>> {
+        const auto keysym = keycodes::keysymForKeyCode(shortcut.keyCode);
+        const auto code = keysym ? x11_->keyCodeFor(*keysym) : std::nullopt;
+        if (!code)
+            return std::nullopt;
+        return std::pair<quint8, quint16>(*code, x11ModifiersForMask(shortcut.modifiers, x11_->superModifier));
+    };
+    const auto held = [](const std::optional<Grab> &grab) -> std::optional<std::pair<quint8, quint16>> {
+        if (!grab)
+            return std::nullopt;
+        return std::pair<quint8, quint16>(grab->keyCode, grab->modifiers);
+    };
+    // A grab the server refused earlier is tried again only when the keys moved.
+    return wanted(openTodayShortcut_) == held(openTodayHotKey_) && wanted(joinMeetShortcut_) == held(joinMeetHotKey_);
+}
+
 void GlobalHotKeyController::handle(HotKeyID id)
 {
+    // A recorder that records takes the combination instead.
+    if (ShortcutRecording::shared().divert(id == HotKeyID::OpenTodayMeets ? openTodayShortcut_ : joinMeetShortcut_))
+        return;
     switch (id) {
     case HotKeyID::OpenTodayMeets:
         if (openTodayMeets_)

@@ -23,6 +23,8 @@ std::optional<quint32> x11BaseKeysym(quint32 xKeyCode);
 // loop; auto-repeat does not run it again until the key is released. Only root-window presses of
 // the grabbed combinations are consumed. A combination the server refuses (for example one another
 // client holds) stays unregistered without a report. Without an X11 connection nothing is grabbed.
+// While a shortcut recorder records (ShortcutRecording), a press goes to it instead of the action.
+// A new keymap (another keyboard layout) re-grabs both combinations on the keys that now type them.
 class GlobalHotKeyController : public QObject, public QAbstractNativeEventFilter {
     Q_OBJECT
 
@@ -52,6 +54,9 @@ private:
     std::optional<Grab> registerHotKey(const KestrivaneShortcut &shortcut);
     void ungrab(const Grab &grab);
     void handle(HotKeyID id);
+    void followKeymapChange();
+    // Whether the grabs sit on the keys that type their shortcuts in the current keymap.
+    bool grabsFollowKeymap();
     std::optional<Grab> &grab(HotKeyID id) { return id == HotKeyID::OpenTodayMeets ? openTodayHotKey_ : joinMeetHotKey_; }
 
     struct X11;
@@ -62,6 +67,7 @@ private:
     KestrivaneShortcut joinMeetShortcut_;
     std::function<void()> openTodayMeets_;
     std::function<void()> joinMeet_;
+    bool regrabPending_ = false;
 };
 
 } // namespace kestrivane

@@ -86,6 +86,8 @@ QWidget *makeCard(const HeroModel &model, AppStore &store, const MeetingViewActi
     head->setSpacing(7);
     auto *chip = new KVStatusPill(model.chipText, model.chipSymbol, model.chipTone, card);
     chip->setObjectName(QStringLiteral("hero-chip"));
+    // The chip keeps its whole text; the title gives way.
+    chip->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     head->addWidget(chip);
     auto *subtitle = namedLabel(QStringLiteral("hero-subtitle"), model.subtitle, KVFont::system(11), KVColorRef(&KVPalette::text3), card);
     head->addWidget(subtitle, 1);
@@ -212,22 +214,17 @@ HeroModel HeroModel::derive(const AppStore &store, const MenuBarMeetings &meetin
 
 void fitStateToHeight(QWidget *state, int width, int height)
 {
+    // The state gives up its vertical padding first when it is resized; what its texts still
+    // need beyond `height` makes it taller instead of cut.
     QLayout *layout = state->layout();
     if (!layout)
         return;
     const QMargins margins = layout->contentsMargins();
-    const auto natural = [&] {
-        layout->invalidate();
-        return layout->hasHeightForWidth() ? layout->totalHeightForWidth(width) : layout->totalSizeHint().height();
-    };
-    const int excess = natural() - height;
-    if (excess > 0) {
-        const int vertical = margins.top() + margins.bottom();
-        const int kept = std::max(0, vertical - excess);
-        layout->setContentsMargins(margins.left(), kept / 2, margins.right(), kept - kept / 2);
-    }
-    // Never cut: whatever the padding could not absorb makes the state taller.
-    state->setFixedHeight(std::max(height, natural()));
+    layout->setContentsMargins(margins.left(), 0, margins.right(), 0);
+    layout->invalidate();
+    const int needed = layout->hasHeightForWidth() ? layout->totalHeightForWidth(width) : layout->totalSizeHint().height();
+    layout->setContentsMargins(margins);
+    state->setFixedHeight(std::max(height, needed));
 }
 
 QWidget *makeHeroSection(const HeroModel &model, AppStore &store, const MeetingViewActions &actions)

@@ -62,8 +62,8 @@ struct HeroModel {
 // The hero section of `model`: a card, or the loading, issue or empty state (118 high, never cut).
 QWidget *makeHeroSection(const HeroModel &model, AppStore &store, const MeetingViewActions &actions);
 
-// Fits a loading or empty state into `height` at `width` by taking from its top and bottom
-// padding; when the text still needs more, the state keeps its natural height.
+// Gives a loading or empty state the height `height` at `width`, or more when its texts need more
+// without padding: a text is never cut.
 void fitStateToHeight(QWidget *state, int width, int height);
 
 } // namespace kestrivane

@@ -57,6 +57,8 @@ MenuMeetRow::MenuMeetRow(const MenuMeetRowModel &model, int timeColumnWidth, std
         auto *chip = new KVStatusPill(AppL10n::text(QStringLiteral("in_meeting")), QStringLiteral("circle.fill"),
                                       KVStatusTone::success, this);
         chip->setObjectName(QStringLiteral("row-chip"));
+        // The chip keeps its whole text; the title gives way.
+        chip->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
         titleLine->addWidget(chip);
     }
     titleLine->addStretch(1);

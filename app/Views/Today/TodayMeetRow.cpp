@@ -89,6 +89,8 @@ TodayMeetRow::TodayMeetRow(const TodayMeetRowModel &model, int timeColumnWidth, 
         chip = new KVStatusPill(model.readinessText, QStringLiteral("bell.fill"), KVStatusTone::bell, content);
     if (chip) {
         chip->setObjectName(QStringLiteral("row-chip"));
+        // The chip keeps its whole text; the title gives way.
+        chip->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
         titleLine->addWidget(chip);
     }
     titleLine->addStretch(1);
@@ -107,6 +109,7 @@ TodayMeetRow::TodayMeetRow(const TodayMeetRowModel &model, int timeColumnWidth, 
     if (model.isEnded) {
         auto *ended = new KVStatusPill(AppL10n::text(QStringLiteral("ended")), KVStatusTone::neutral, content);
         ended->setObjectName(QStringLiteral("row-ended"));
+        ended->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
         root->addWidget(ended);
         auto *faded = new QGraphicsOpacityEffect(content);
         faded->setOpacity(0.5);

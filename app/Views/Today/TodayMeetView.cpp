@@ -161,9 +161,16 @@ void TodayMeetView::showContent(ContentKind kind, const std::optional<SyncIssueM
         auto *layout = new QVBoxLayout(holder);
         layout->setContentsMargins(20, 20, 20, 20);
         layout->addStretch(1);
+        // Centred at most 360 wide; through stretches, not an alignment, so its wrapped texts
+        // keep their height.
+        auto *row = new QHBoxLayout;
+        row->addStretch(1);
         QWidget *banner = makeSyncIssueBanner(*issue, *store_, actions_);
         banner->setMaximumWidth(360);
-        layout->addWidget(banner, 0, Qt::AlignHCenter);
+        banner->setSizePolicy(QSizePolicy::Expanding, banner->sizePolicy().verticalPolicy());
+        row->addWidget(banner, 100);
+        row->addStretch(1);
+        layout->addLayout(row);
         layout->addStretch(1);
         content_->addWidget(holder);
         return;
@@ -229,21 +236,55 @@ void TodayMeetView::buildList(const ListModel &model)
         texts->addWidget(count);
         listStrap_->addWidget(strap);
     }
-    if (!previous || previous->rows != model.rows) {
-        ++buildCount_;
-        clearLayout(listRows_);
-        auto *group = new KVGroupBox(page);
-        group->setObjectName(QStringLiteral("today-group"));
-        const int timeWidth = shortTimeColumnWidth(KVFont::system(13, KVFont::Weight::medium), 64);
-        bool first = true;
-        for (const TodayMeetRowModel &row : model.rows) {
-            if (!first)
-                group->addRow(new KVInsetDivider(timeWidth + 28, 14));
-            first = false;
-            group->addRow(new TodayMeetRow(row, timeWidth, actions_.openURL));
+    if (!previous || previous->rows != model.rows)
+        buildRows(previous ? previous->rows : QList<TodayMeetRowModel>(), model.rows, page);
+}
+
+void TodayMeetView::buildRows(const QList<TodayMeetRowModel> &previous, const QList<TodayMeetRowModel> &rows, QWidget *page)
+{
+    const int timeWidth = shortTimeColumnWidth(KVFont::system(13, KVFont::Weight::medium), 64);
+    // The same meetings in the same order: only the rows that changed are built again.
+    auto *group = listRows_->count() == 1 ? qobject_cast<KVGroupBox *>(listRows_->itemAt(0)->widget()) : nullptr;
+    const auto sameMeetings = [&] {
+        if (previous.size() != rows.size() || !group)
+            return false;
+        for (qsizetype index = 0; index < rows.size(); ++index) {
+            if (previous[index].id != rows[index].id)
+                return false;
         }
-        listRows_->addWidget(group);
+        return true;
+    };
+    if (sameMeetings()) {
+        for (qsizetype index = 0; index < rows.size(); ++index) {
+            if (previous[index] == rows[index])
+                continue;
+            ++buildCount_;
+            // Rows stand at every other place after the first: row, divider, row, ...
+            QLayoutItem *item = group->rows()->itemAt(index == 0 ? 0 : int(index) * 2);
+            QWidget *old = item ? item->widget() : nullptr;
+            if (!old)
+                continue;
+            auto *replacement = new TodayMeetRow(rows[index], timeWidth, actions_.openURL);
+            delete group->rows()->replaceWidget(old, replacement);
+            replacement->setParent(group);
+            replacement->show();
+            old->hide();
+            old->deleteLater();
+        }
+        return;
     }
+    ++buildCount_;
+    clearLayout(listRows_);
+    group = new KVGroupBox(page);
+    group->setObjectName(QStringLiteral("today-group"));
+    bool first = true;
+    for (const TodayMeetRowModel &row : rows) {
+        if (!first)
+            group->addRow(new KVInsetDivider(timeWidth + 28, 14));
+        first = false;
+        group->addRow(new TodayMeetRow(row, timeWidth, actions_.openURL));
+    }
+    listRows_->addWidget(group);
 }
 
 void TodayMeetView::buildFooter(const FooterModel &model)

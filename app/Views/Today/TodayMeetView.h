@@ -62,6 +62,8 @@ protected:
 private:
     void showContent(ContentKind kind, const std::optional<SyncIssueModel> &issue);
     void buildList(const ListModel &model);
+    // The group of rows: whole when the meetings changed, else only the rows that changed.
+    void buildRows(const QList<TodayMeetRowModel> &previous, const QList<TodayMeetRowModel> &rows, QWidget *page);
     void buildFooter(const FooterModel &model);
 
     QPointer<AppStore> store_;

@@ -117,7 +117,7 @@ TEST_F(MenuBarViewTest, StartsInAndRemainingTextsAtTheirBoundaries)
 TEST_F(MenuBarViewTest, TodayListShowsFiveRowsWithTheDaysCountAndTheirStates)
 {
     parts.clock.set(nine.addSecs(65 * 60));
-    auto store = makeStore({at("a", 0), at("b", 60, 30, "Now"), at("c", 120), at("d", 180), at("e", 240), at("f", 270), at("g", 300),
+    auto store = makeStore({at("a", 0), at("b", 60, 30, "Launch checklist review with the whole team"), at("c", 120), at("d", 180), at("e", 240), at("f", 270), at("g", 300),
                             meeting("tomorrow", "work", nine.addDays(1), nine.addDays(1).addSecs(600))});
     auto view = makeView(*store);
     EXPECT_EQ(textOf(view.get(), "today-count"), "7 meetings");
@@ -140,6 +140,8 @@ TEST_F(MenuBarViewTest, TodayListShowsFiveRowsWithTheDaysCountAndTheirStates)
     QWidget *current = rows[1];
     EXPECT_FALSE(one<QLabel>(current, "row-title")->font().strikeOut());
     EXPECT_EQ(textOf(current, "row-chip"), "In meeting");
+    // The chip keeps its whole text beside a long title.
+    EXPECT_GE(one(current, "row-chip")->width(), one(current, "row-chip")->sizeHint().width());
     EXPECT_FALSE(current->graphicsEffect());
     auto *join = one<QAbstractButton>(current, "row-join");
     ASSERT_TRUE(join);

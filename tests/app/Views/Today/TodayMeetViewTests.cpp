@@ -50,9 +50,16 @@ TEST_F(TodayMeetViewTest, ContentFollowsTheFirstCaseThatHolds)
     parts.calendarClient->eventsError = QStringLiteral("boom");
     auto failing = makeStore({});
     auto issue = makeView(*failing);
+    issue->resize(TodayMeetView::minimumWindowSize);
+    settle();
     EXPECT_EQ(issue->contentKind(), TodayMeetView::ContentKind::issue);
     ASSERT_EQ(named(issue.get(), "sync-issue-banner").size(), 1);
-    EXPECT_LE(named(issue.get(), "sync-issue-banner").first()->width(), 360);
+    QWidget *centred = named(issue.get(), "sync-issue-banner").first();
+    EXPECT_EQ(centred->width(), 360);
+    // Its wrapped description keeps its whole height.
+    for (auto *label : centred->findChildren<KVLabel *>())
+        EXPECT_EQ(label->visibleLines().join(u' '), label->displayText()) << label->text().toStdString();
+    EXPECT_GE(centred->height(), centred->heightForWidth(360));
     EXPECT_FALSE(one(issue.get(), "date-strap"));
     EXPECT_EQ(one<QLabel>(issue.get(), "status-line")->text(), failing->syncStatus().label());
     // Retry once Google answers again: the empty state.
@@ -127,6 +134,16 @@ TEST_F(TodayMeetViewTest, RowsMarkTheCurrentAlertedAndNextMeetings)
     settle();
     EXPECT_EQ(row(view.get(), "ready")->property("background").toString(), "bellSoft");
     EXPECT_EQ(TodayMeetView::nextUpcomingEventID(store->todayMeetEvents(), store->presentationDate()), "ready");
+    // A renamed meeting rebuilds its own row only; the others keep their widgets (focus, hover).
+    QPointer<QWidget> kept = row(view.get(), "later");
+    QPointer<QWidget> renamed = row(view.get(), "ended");
+    parts.calendarClient->events[0].title = QStringLiteral("Renamed");
+    runTask(store->sync());
+    settle();
+    EXPECT_EQ(row(view.get(), "later"), kept.data());
+    EXPECT_FALSE(renamed);
+    EXPECT_EQ(textOf(row(view.get(), "ended"), "row-title"), "Renamed");
+    EXPECT_EQ(named(view.get(), "today-row").size(), 4);
     // When every meeting has ended none is next.
     EXPECT_FALSE(TodayMeetView::nextUpcomingEventID(store->todayMeetEvents(), nine.addDays(1)));
 }
