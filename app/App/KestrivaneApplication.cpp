@@ -1,8 +1,11 @@
 #include "App/KestrivaneApplication.h"
 
+#include "DesignSystem/ColorSchemeProvider.h"
+
 #include "App/GoogleStandIn.h"
 #include "App/MenuBarLabel.h"
 #include "App/MenuBarTray.h"
+#include "DesignSystem/ColorSchemeProvider.h"
 #include "Services/KeychainTokenStore.h"
 #include "Services/NotificationScheduler.h"
 #include "Stores/AppStore.h"
@@ -184,6 +187,8 @@ void KestrivaneApplication::setUpTray()
         {AppL10n::text(QStringLiteral("quit")), [this] { delegate_->applicationShouldTerminate(); }, true},
     });
     connect(&store(), &AppStore::changed, tray_.get(), [this] { refreshMenuBarLabel(); });
+    // The glyph is white on a dark panel, black on a light one, following the desktop's scheme.
+    connect(&ColorSchemeProvider::shared(), &ColorSchemeProvider::changed, tray_.get(), [this] { refreshMenuBarLabel(); });
     refreshMenuBarLabel();
     tray_->show();
 }
@@ -196,7 +201,7 @@ void KestrivaneApplication::refreshMenuBarLabel()
     const MenuBarLabel::State state = MenuBarLabel::state(meetings.requiresUserAttention(), meetings.currentMeetEvent().has_value(),
                                                           meetings.activeMeetEvent().has_value());
     const QString toolTip = MenuBarLabel::helpText(state, buildChannel_.displayName());
-    const bool dark = MenuBarLabel::prefersDarkPanel();
+    const bool dark = ColorSchemeProvider::shared().scheme() == ColorScheme::dark;
     const ShownLabel shown{static_cast<int>(state), dark, toolTip};
     if (shownLabel_ == shown)
         return;
@@ -260,9 +265,6 @@ bool KestrivaneApplication::eventFilter(QObject *watched, QEvent *event)
             delegate_->applicationShouldTerminate();
             return true;
         }
-        // The label's glyph follows the light or dark scheme.
-        if (event->type() == QEvent::ApplicationPaletteChange)
-            refreshMenuBarLabel();
     }
     return QObject::eventFilter(watched, event);
 }

@@ -1,5 +1,7 @@
 #include "App/MenuBarLabel.h"
 
+#include "DesignSystem/ColorSchemeProvider.h"
+
 #include "Support/AppL10n.h"
 #include "Support/BundleInfo.h"
 
@@ -140,7 +142,7 @@ QIcon MenuBarLabel::icon(State state, bool devBadge, bool dark)
 
 bool MenuBarLabel::prefersDarkPanel()
 {
-    return QGuiApplication::palette().color(QPalette::Window).lightness() < 128;
+    return ColorSchemeProvider::shared().scheme() == ColorScheme::dark;
 }
 
 } // namespace kestrivane

@@ -32,7 +32,7 @@ public:
     static QImage render(State state, bool devBadge, bool dark, qreal scale = 1.0);
     static QIcon icon(State state, bool devBadge, bool dark);
 
-    // Whether the desktop's palette is dark (the tray panel is assumed to follow it).
+    // Whether the desktop's colour scheme is dark (the tray panel is assumed to follow it).
     static bool prefersDarkPanel();
 
     // The glyph's picture: the menu-bar template, else the "bell.fill" symbol, else nothing.

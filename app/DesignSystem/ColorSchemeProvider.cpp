@@ -7,6 +7,7 @@
 #include <QDBusPendingReply>
 #include <QEvent>
 #include <QPalette>
+#include <QPointer>
 #include <QWidget>
 
 namespace kestrivane {
@@ -35,10 +36,34 @@ QVariant unwrap(QVariant value)
 
 } // namespace
 
+namespace {
+QPointer<ColorSchemeProvider> &installedProvider()
+{
+    static QPointer<ColorSchemeProvider> provider;
+    return provider;
+}
+
+void repaintAll()
+{
+    if (qobject_cast<QApplication *>(QCoreApplication::instance())) {
+        for (QWidget *widget : QApplication::allWidgets())
+            widget->update();
+    }
+}
+} // namespace
+
 ColorSchemeProvider &ColorSchemeProvider::shared()
 {
+    if (ColorSchemeProvider *installed = installedProvider())
+        return *installed;
     static ColorSchemeProvider *provider = new ColorSchemeProvider(QDBusConnection::sessionBus(), qApp);
     return *provider;
+}
+
+void ColorSchemeProvider::setShared(ColorSchemeProvider *provider)
+{
+    installedProvider() = provider;
+    repaintAll();
 }
 
 ColorSchemeProvider::ColorSchemeProvider(QDBusConnection bus, QObject *parent) : QObject(parent), bus_(std::move(bus))
@@ -47,7 +72,11 @@ ColorSchemeProvider::ColorSchemeProvider(QDBusConnection bus, QObject *parent) :
     if (QCoreApplication *application = QCoreApplication::instance())
         application->installEventFilter(this);
     if (bus_.isConnected()) {
-        bus_.connect(portalService, portalPath, portalInterface, QStringLiteral("SettingChanged"), this,
+        // The slot's argument type has to be known by name before QtDBus can hook it up.
+        qRegisterMetaType<QDBusVariant>();
+        // Any sender: the portal's name may change hands (a restarted portal, a stand-in) and only
+        // the portal emits this signal on its path.
+        bus_.connect(QString(), portalPath, portalInterface, QStringLiteral("SettingChanged"), this,
                      SLOT(settingChanged(QString, QString, QDBusVariant)));
         readPortal();
     }
@@ -56,7 +85,7 @@ ColorSchemeProvider::ColorSchemeProvider(QDBusConnection bus, QObject *parent) :
 ColorSchemeProvider::~ColorSchemeProvider()
 {
     if (bus_.isConnected())
-        bus_.disconnect(portalService, portalPath, portalInterface, QStringLiteral("SettingChanged"), this,
+        bus_.disconnect(QString(), portalPath, portalInterface, QStringLiteral("SettingChanged"), this,
                         SLOT(settingChanged(QString, QString, QDBusVariant)));
 }
 
@@ -111,10 +140,7 @@ void ColorSchemeProvider::recompute()
     if (scheme == scheme_)
         return;
     scheme_ = scheme;
-    if (qobject_cast<QApplication *>(QCoreApplication::instance())) {
-        for (QWidget *widget : QApplication::allWidgets())
-            widget->update();
-    }
+    repaintAll();
     emit changed(scheme_);
 }
 

@@ -25,8 +25,11 @@ public:
     static inline const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
     static inline const QString portalInterface = QStringLiteral("org.freedesktop.portal.Settings");
 
-    // The application's provider, on the session bus.
+    // The application's provider: the one set with setShared(), else one on the session bus.
     static ColorSchemeProvider &shared();
+    // Makes `provider` the application's (tests: one on a private bus with a portal stand-in);
+    // null goes back to the session bus's. Every widget is repainted. The caller keeps ownership.
+    static void setShared(ColorSchemeProvider *provider);
 
     explicit ColorSchemeProvider(QDBusConnection bus, QObject *parent = nullptr);
     ~ColorSchemeProvider() override;

@@ -112,7 +112,8 @@ QSize KVLabel::sizeHint() const
     const int width = qCeil(metrics.horizontalAdvance(displayText().section(u'\n', 0, 0))) + 1;
     if (maxLines_ == 1)
         return QSize(width, qCeil(metrics.height()));
-    const int wrapWidth = std::min(width, 320);
+    // Wrapped at its maximum width when it has one, so the hint's height is the drawn one.
+    const int wrapWidth = std::min({width, 320, maximumWidth()});
     return QSize(wrapWidth, heightForWidth(wrapWidth));
 }
 
@@ -133,6 +134,8 @@ bool KVLabel::hasHeightForWidth() const
 
 int KVLabel::heightForWidth(int width) const
 {
+    // Layouts ask with the width they have, which may exceed the label's maximum.
+    width = std::min(width, maximumWidth());
     const QFontMetricsF metrics(drawFont());
     if (maxLines_ == 1)
         return qCeil(metrics.height());

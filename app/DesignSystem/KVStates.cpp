@@ -48,19 +48,23 @@ void buildStateColumn(QWidget *state, QWidget *tile, const QString &title, const
     auto *outer = new QVBoxLayout(state);
     outer->setObjectName(QStringLiteral("stateColumn"));
     outer->setContentsMargins(20, 20, 20, 20);
-    outer->setSpacing(spacing);
-    outer->addStretch(1);
-    outer->addWidget(tile, 0, Qt::AlignHCenter);
+    outer->setSpacing(0);
+    // The stack itself, spaced; the stretches around it centre it without spacing of their own.
+    auto *stack = new QVBoxLayout;
+    stack->setSpacing(spacing);
+    stack->addWidget(tile, 0, Qt::AlignHCenter);
     auto *titleLabel = new KVLabel(title, KVFont::system(13, KVFont::Weight::medium), KVColorRef(&KVPalette::text1), state);
     titleLabel->setMaxLines(0);
     titleLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    outer->addWidget(titleLabel);
+    stack->addWidget(titleLabel);
     auto *descriptionLabel = new KVLabel(description, KVFont::system(12), KVColorRef(&KVPalette::text3), state);
     descriptionLabel->setMaxLines(0);
     descriptionLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     descriptionLabel->setMaximumWidth(280);
     descriptionLabel->setVisible(!description.isEmpty());
-    outer->addWidget(descriptionLabel, 0, Qt::AlignHCenter);
+    stack->addWidget(descriptionLabel, 0, Qt::AlignHCenter);
+    outer->addStretch(1);
+    outer->addLayout(stack);
     outer->addStretch(1);
     state->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }

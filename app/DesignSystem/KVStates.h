@@ -41,6 +41,8 @@ class KVEmptyState : public QWidget {
 
 public:
     KVEmptyState(const QString &title, const QString &description, const QString &systemImage, QWidget *parent = nullptr);
+    // It fills the height its parent gives (its texts wrap in its width); no height for a width.
+    bool hasHeightForWidth() const override { return false; }
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -52,6 +54,8 @@ class KVLoadingState : public QWidget {
 
 public:
     KVLoadingState(const QString &title, const QString &description, QWidget *parent = nullptr);
+    // It fills the height its parent gives (its texts wrap in its width); no height for a width.
+    bool hasHeightForWidth() const override { return false; }
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

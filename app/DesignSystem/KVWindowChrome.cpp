@@ -41,13 +41,38 @@ public:
 protected:
     void mousePressEvent(QMouseEvent *event) override
     {
-        if (event->button() == Qt::LeftButton && window()->windowHandle())
-            window()->windowHandle()->startSystemResize(edges_);
+        if (event->button() != Qt::LeftButton)
+            return;
+        if (window()->windowHandle() && window()->windowHandle()->startSystemResize(edges_))
+            return;
+        // No window manager to ask: the grip resizes the window itself.
+        pressedAt_ = event->globalPosition().toPoint();
+        startGeometry_ = window()->geometry();
     }
+    void mouseMoveEvent(QMouseEvent *event) override
+    {
+        if (!pressedAt_)
+            return;
+        const QPoint delta = event->globalPosition().toPoint() - *pressedAt_;
+        QRect geometry = startGeometry_;
+        const QSize minimum = window()->minimumSize();
+        if (edges_ & Qt::LeftEdge)
+            geometry.setLeft(std::min(geometry.left() + delta.x(), geometry.right() - minimum.width()));
+        if (edges_ & Qt::RightEdge)
+            geometry.setRight(std::max(geometry.right() + delta.x(), geometry.left() + minimum.width()));
+        if (edges_ & Qt::TopEdge)
+            geometry.setTop(std::min(geometry.top() + delta.y(), geometry.bottom() - minimum.height()));
+        if (edges_ & Qt::BottomEdge)
+            geometry.setBottom(std::max(geometry.bottom() + delta.y(), geometry.top() + minimum.height()));
+        window()->setGeometry(geometry);
+    }
+    void mouseReleaseEvent(QMouseEvent *) override { pressedAt_.reset(); }
     void paintEvent(QPaintEvent *) override {}
 
 private:
     Qt::Edges edges_;
+    std::optional<QPoint> pressedAt_;
+    QRect startGeometry_;
 };
 
 // One of the three traffic-light controls.

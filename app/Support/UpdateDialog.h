@@ -4,14 +4,18 @@
 
 #include <QDialog>
 
-class QLabel;
-class QPushButton;
+class QAbstractButton;
 
 namespace kestrivane {
 
+class KVButton;
+class KVLabel;
+
 // The small window of an interactive update check: checking, up to date, an update available
-// (its version and a button that opens its download page in the browser), or the failure.
-// Texts from the feed are shown as plain text.
+// (its version and a button that opens its download page in the browser), or the failure. Drawn
+// with the design system (the application icon, the message and its detail beside it, the buttons
+// below) and sized to its content: long texts wrap, the window grows. Return presses the first
+// button, Escape closes. Texts from the feed are shown as plain text.
 class UpdateDialog : public QDialog {
     Q_OBJECT
 
@@ -27,16 +31,22 @@ public:
 
     Phase phase() const { return phase_; }
     QString message() const;
-    QPushButton *downloadButton() const { return download_; }
+    QString detail() const;
+    QAbstractButton *downloadButton() const;
+    QAbstractButton *closeButton() const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void setMessage(const QString &message, const QString &detail = {});
 
     Phase phase_ = Phase::Checking;
-    QLabel *message_;
-    QLabel *detail_;
-    QPushButton *download_;
-    QPushButton *close_;
+    KVLabel *message_;
+    KVLabel *detail_;
+    KVButton *download_;
+    KVButton *close_;
     QUrl link_;
 };
 

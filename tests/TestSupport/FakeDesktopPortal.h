@@ -1,32 +1,14 @@
 #pragma once
 
-#include <QDBusConnection>
-#include <QDBusVariant>
-#include <QObject>
+#include "TestSupport/PortalStandIn.h"
 
 namespace kestrivane::test {
 
-// The desktop portal's settings on a test bus, for the light or dark scheme: answers ReadOne and
-// Read of "org.freedesktop.appearance" "color-scheme" (1 dark, 2 light) as
-// org.freedesktop.portal.Desktop at /org/freedesktop/portal/desktop.
-class FakeDesktopPortal : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
-
+// The desktop portal's settings on a test bus, for the light or dark scheme (the portal stand-in
+// fixed at 1 dark or 2 light).
+class FakeDesktopPortal : public PortalStandIn {
 public:
-    // Empty when the portal is on `bus`, else why not.
-    FakeDesktopPortal(QDBusConnection bus, bool dark);
-    ~FakeDesktopPortal() override;
-    QString problem() const { return problem_; }
-
-public slots:
-    QDBusVariant ReadOne(const QString &settingNamespace, const QString &key);
-    QDBusVariant Read(const QString &settingNamespace, const QString &key);
-
-private:
-    QDBusConnection bus_;
-    quint32 preference_;
-    QString problem_;
+    FakeDesktopPortal(QDBusConnection bus, bool dark) : PortalStandIn(std::move(bus), dark ? 1 : 2) {}
 };
 
 } // namespace kestrivane::test

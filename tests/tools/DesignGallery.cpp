@@ -319,7 +319,7 @@ QWidget *updateDialogSheet(int phase)
     switch (phase) {
     case 0: dialog->showChecking(); break;
     case 1: dialog->showUpToDate(QStringLiteral("1.4.2")); break;
-    case 2: dialog->showAvailable(AppcastItem{.displayVersion = QStringLiteral("1.5.0"),
+    case 2: dialog->showAvailable(AppcastItem{.version = QStringLiteral("1.5.0"), .displayVersion = QStringLiteral("1.5.0"),
                                               .link = QUrl(QStringLiteral("https://kestrivane.app/download"))}); break;
     default: dialog->showFailed(t("update_error_timeout")); break;
     }
@@ -330,11 +330,21 @@ void write(QWidget *widget, const QString &path, qreal scale = 1)
 {
     widget->show();
     widget->adjustSize();
+    // Tall enough for every row at its minimum, wrapped texts included.
+    if (QLayout *layout = widget->layout()) {
+        int height = layout->totalMinimumSize().height();
+        if (layout->hasHeightForWidth())
+            height = std::max(height, layout->totalHeightForWidth(widget->width()));
+        widget->resize(widget->width(), std::max(widget->height(), height));
+    }
     if (auto *focus = widget->findChild<QWidget *>(QStringLiteral("focusMe"))) {
         QApplication::setActiveWindow(widget);
         focus->setFocus(Qt::TabFocusReason);
     }
     QCoreApplication::processEvents();
+    if (qEnvironmentVariableIsSet("DEBUG_GALLERY"))
+        for (auto *child : widget->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            qWarning() << child->metaObject()->className() << child->geometry();
     QPixmap picture(widget->size() * scale);
     picture.setDevicePixelRatio(scale);
     picture.fill(Qt::transparent);

@@ -4,28 +4,45 @@
 #include "DesignSystem/KVButton.h"
 #include "Support/AppL10n.h"
 
+#include "Views/Settings/SettingsPaneKit.h"
+
+#include <QFocusEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSignalBlocker>
 
 namespace kestrivane {
 
 CalendarSelectionSwitch::CalendarSelectionSwitch(bool on, std::function<void(bool)> onToggle, QWidget *parent)
-    : QAbstractButton(parent)
+    : QAbstractButton(parent), onToggle_(std::move(onToggle))
 {
     setCheckable(true);
     setFixedSize(34, 20);
     setFocusPolicy(Qt::TabFocus);
     setAccessibleName(AppL10n::text(QStringLiteral("settings_section_calendars")));
     setOn(on);
-    connect(this, &QAbstractButton::clicked, this, [this, onToggle = std::move(onToggle)] {
-        if (onToggle)
-            onToggle(!this->isOn());
+    connect(this, &QAbstractButton::clicked, this, [this] {
+        if (onToggle_)
+            onToggle_(!isOn());
+    });
+    // A screen reader's toggle action flips the state directly: it becomes a request instead.
+    connect(this, &QAbstractButton::toggled, this, [this](bool checked) {
+        if (showingState_)
+            return;
+        {
+            const QSignalBlocker blocker(this);
+            setChecked(!checked);
+        }
+        if (onToggle_)
+            onToggle_(checked);
     });
 }
 
 void CalendarSelectionSwitch::setOn(bool on)
 {
+    showingState_ = true;
     setChecked(on);
+    showingState_ = false;
     setAccessibleDescription(AppL10n::systemText(on ? QStringLiteral("On") : QStringLiteral("Off")));
     update();
 }
@@ -51,8 +68,20 @@ void CalendarSelectionSwitch::paintEvent(QPaintEvent *)
     QPainterPath outline;
     outline.addRoundedRect(track.adjusted(0.25, 0.25, -0.25, -0.25), 10, 10);
     painter.strokePath(outline, QPen(on ? withOpacity(Qt::white, 0.2) : palette.border, 0.5));
-    if (hasFocus() && focusPolicy() != Qt::NoFocus)
+    if (keyboardFocus_ && hasFocus() && focusPolicy() != Qt::NoFocus)
         paintFocusRing(painter, this, shape);
+}
+
+void CalendarSelectionSwitch::focusInEvent(QFocusEvent *event)
+{
+    keyboardFocus_ = isKeyboardFocusReason(event->reason());
+    QAbstractButton::focusInEvent(event);
+}
+
+void CalendarSelectionSwitch::focusOutEvent(QFocusEvent *event)
+{
+    keyboardFocus_ = false;
+    QAbstractButton::focusOutEvent(event);
 }
 
 } // namespace kestrivane

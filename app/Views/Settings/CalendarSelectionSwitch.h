@@ -24,8 +24,15 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     // The state follows the owner only.
     void nextCheckState() override {}
+
+private:
+    bool keyboardFocus_ = false;
+    std::function<void(bool)> onToggle_;
+    bool showingState_ = false;
 };
 
 } // namespace kestrivane

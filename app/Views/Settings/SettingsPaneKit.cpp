@@ -152,6 +152,11 @@ void KVSegmentedControl::paintEvent(QPaintEvent *)
     painter.strokePath(border, QPen(palette.border, 0.5));
 }
 
+bool isKeyboardFocusReason(Qt::FocusReason reason)
+{
+    return reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
+}
+
 QVBoxLayout *makePaneLayout(QWidget *pane)
 {
     auto *layout = new QVBoxLayout(pane);

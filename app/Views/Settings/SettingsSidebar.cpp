@@ -5,6 +5,9 @@
 #include "DesignSystem/KVSymbols.h"
 #include "Support/AppL10n.h"
 
+#include "Views/Settings/SettingsPaneKit.h"
+
+#include <QFocusEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
@@ -78,7 +81,7 @@ void KVSidebarRow::paintEvent(QPaintEvent *)
     const QRectF textBox(tile.right() + spacing, 0, width() - tile.right() - spacing - padding.right(), height());
     painter.drawText(textBox, Qt::AlignVCenter | Qt::AlignLeft,
                      QFontMetrics(font).elidedText(text(), Qt::ElideRight, static_cast<int>(textBox.width())));
-    if (hasFocus())
+    if (keyboardFocus_ && hasFocus())
         paintFocusRing(painter, this, band);
 }
 
@@ -128,6 +131,18 @@ void KVSettingsSidebar::paintEvent(QPaintEvent *)
     const KVPalette &palette = KVDesign::palette(scheme);
     painter.fillRect(rect(), palette.window);
     painter.fillRect(rect(), withOpacity(palette.surface2, scheme == ColorScheme::dark ? 0.25 : 0.55));
+}
+
+void KVSidebarRow::focusInEvent(QFocusEvent *event)
+{
+    keyboardFocus_ = isKeyboardFocusReason(event->reason());
+    QAbstractButton::focusInEvent(event);
+}
+
+void KVSidebarRow::focusOutEvent(QFocusEvent *event)
+{
+    keyboardFocus_ = false;
+    QAbstractButton::focusOutEvent(event);
 }
 
 } // namespace kestrivane

@@ -10,6 +10,9 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include "Views/Settings/SettingsPaneKit.h"
+
+#include <QFocusEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -203,8 +206,20 @@ void ShortcutRecorderButton::paintEvent(QPaintEvent *)
     painter.setFont(labelFont());
     painter.setPen(recording_ ? palette.accent() : palette.text1);
     painter.drawText(rect(), Qt::AlignCenter, labelText());
-    if (hasFocus())
+    if (keyboardFocus_ && hasFocus())
         paintFocusRing(painter, this, shape);
+}
+
+void ShortcutRecorderButton::focusInEvent(QFocusEvent *event)
+{
+    keyboardFocus_ = isKeyboardFocusReason(event->reason());
+    QAbstractButton::focusInEvent(event);
+}
+
+void ShortcutRecorderButton::focusOutEvent(QFocusEvent *event)
+{
+    keyboardFocus_ = false;
+    QAbstractButton::focusOutEvent(event);
 }
 
 } // namespace kestrivane

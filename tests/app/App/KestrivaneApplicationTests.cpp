@@ -1,5 +1,6 @@
 #include "App/KestrivaneApplication.h"
 #include "App/MenuBarTray.h"
+#include "DesignSystem/ColorSchemeProvider.h"
 #include "Stores/AppStore.h"
 #include "Support/AppL10n.h"
 #include "Support/AppNotificationCenter.h"
@@ -9,7 +10,10 @@
 #include "Support/WindowRegistry.h"
 #include "TestSupport/Coroutines.h"
 #include "TestSupport/FakeGoogleServer.h"
+#include "TestSupport/EventCounter.h"
 #include "TestSupport/InMemoryTokenStore.h"
+#include "TestSupport/PortalStandIn.h"
+#include "TestSupport/PrivateBus.h"
 #include "TestSupport/RecordingNotificationScheduler.h"
 #include "TestSupport/TestEnvironment.h"
 #include "Views/Today/TodayMeetView.h"
@@ -18,6 +22,7 @@
 
 #include <QApplication>
 #include <QMenu>
+#include <QScopeGuard>
 
 #include <QApplication>
 #include <QPalette>
@@ -125,19 +130,60 @@ TEST_F(KestrivaneApplicationTest, DemoLaunchOpensOneTodayWindowInTheDemoLocaleWi
     EXPECT_FALSE(app.store().syncStatus().kind() == AppStore::SyncStatus::Kind::syncing);
 }
 
-TEST_F(KestrivaneApplicationTest, TheTrayGlyphFollowsTheColourScheme)
+TEST_F(KestrivaneApplicationTest, TheTrayGlyphAndOpenWindowsFollowTheColourSchemeWithoutARestart)
 {
+    // The desktop's portal on a bus of the test; it states no preference at first.
+    test::PrivateBus bus;
+    KV_REQUIRE(bus.problem());
+    test::PortalStandIn portal(bus.connect(), 0);
+    KV_REQUIRE(portal.problem());
+    ColorSchemeProvider provider(bus.connect());
+    ColorSchemeProvider::setShared(&provider);
+    const auto restore = qScopeGuard([] { ColorSchemeProvider::setShared(nullptr); });
+    ASSERT_TRUE(test::waitUntil([&] { return provider.portalPreference().has_value(); }));
+
     KestrivaneApplication &app = launch({});
-    const auto glyph = [&] { return app.tray()->trayIcon()->icon().pixmap(QSize(24, 22)).toImage(); };
+    // The glyph's ink: the mean lightness of its opaque pixels.
+    const auto glyphInk = [&] {
+        const QImage glyph = app.tray()->trayIcon()->icon().pixmap(QSize(24, 22)).toImage();
+        qint64 sum = 0;
+        int count = 0;
+        for (int y = 0; y < glyph.height(); ++y)
+            for (int x = 0; x < glyph.width(); ++x)
+                if (glyph.pixelColor(x, y).alpha() > 200) {
+                    sum += glyph.pixelColor(x, y).lightness();
+                    ++count;
+                }
+        return count ? int(sum / count) : -1;
+    };
+    ASSERT_EQ(visibleTopLevels(WindowRegistry::setup).size(), 1);
+    QWidget *window = visibleTopLevels(WindowRegistry::setup).first();
+    int paints = 0;
+    test::EventCounter counter(window, QEvent::Paint, &paints);
+    const auto windowColour = [&] { return window->grab().toImage().pixelColor(window->width() / 2, window->height() - 3); };
+
+    // No preference: the palette decides.
     const QPalette saved = QApplication::palette();
     QPalette dark = saved;
     dark.setColor(QPalette::Window, QColor(30, 30, 30));
-    const QImage before = glyph();
     QApplication::setPalette(dark);
-    const QImage darkGlyph = glyph();
+    EXPECT_GT(glyphInk(), 200);
     QApplication::setPalette(saved);
-    EXPECT_NE(before, darkGlyph);
-    EXPECT_EQ(glyph(), before);
+    EXPECT_LT(glyphInk(), 60);
+
+    // The desktop says dark, then light: the glyph turns white and back, the open window is
+    // repainted in the other palette.
+    test::spin(100ms);
+    const int before = paints;
+    portal.setColorScheme(1);
+    ASSERT_TRUE(test::waitUntil([&] { return provider.scheme() == ColorScheme::dark; }));
+    EXPECT_GT(glyphInk(), 200);
+    EXPECT_TRUE(test::waitUntil([&] { return paints > before; }));
+    EXPECT_EQ(windowColour().rgb(), KVPalette::dark().window.rgb());
+    portal.setColorScheme(2);
+    ASSERT_TRUE(test::waitUntil([&] { return provider.scheme() == ColorScheme::light; }));
+    EXPECT_LT(glyphInk(), 60);
+    EXPECT_EQ(windowColour().rgb(), KVPalette::light().window.rgb());
 }
 
 TEST_F(KestrivaneApplicationTest, WithoutAnAccountTheSetupWindowOpensAndTheSyncStarts)

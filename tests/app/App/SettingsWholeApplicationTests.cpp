@@ -1,0 +1,257 @@
+#include "App/AppDelegate.h"
+#include "Support/AppBuildChannel.h"
+#include "Support/BundleInfo.h"
+#include "TestSupport/Accessibility.h"
+#include "TestSupport/Coroutines.h"
+#include "TestSupport/DesktopSession.h"
+#include "TestSupport/FakeGoogleServer.h"
+#include "TestSupport/FakeNotificationServer.h"
+#include "TestSupport/TestEnvironment.h"
+#include "TestSupport/X11Windows.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPixmap>
+#include <QScreen>
+
+#include <gtest/gtest.h>
+
+// The settings window of the real program, driven as a screen reader drives it, against the
+// stand-in Google, a real keyring and a notification server of our own.
+
+using namespace kestrivane;
+using namespace kestrivane::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString program = QStringLiteral(KESTRIVANE_EXECUTABLE);
+constexpr auto patience = 30s;
+
+QByteArray json(const QJsonValue &value)
+{
+    return value.isArray() ? QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact)
+                           : QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact);
+}
+
+QString artifacts()
+{
+    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/artifacts/whole-app");
+    QDir().mkpath(path);
+    return path;
+}
+
+void screenshot(const QString &name)
+{
+    QGuiApplication::primaryScreen()->grabWindow(0).save(artifacts() + u'/' + name + QStringLiteral(".png"));
+}
+
+class SettingsRoadTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        KV_REQUIRE(displayProblem());
+        KV_REQUIRE(session.problem());
+        ASSERT_EQ(session.startKeyring(), QString());
+        ASSERT_EQ(notifications.start(), QString());
+        KV_REQUIRE(accessibility.problem());
+        session.setVariable(AppDelegate::skipLaunchLocationCheckVariable, QStringLiteral("1"));
+        session.setVariable(QStringLiteral("KESTRIVANE_APPCAST_URL"), server.baseURL().resolved(QUrl("/appcast.xml")).toString());
+        session.setVariable(QStringLiteral("KESTRIVANE_GOOGLE_STAND_IN"), server.baseURL().toString());
+        session.setVariable(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+        QDir().mkpath(session.dataHome() + "/kestrivane");
+        QFile config(session.dataHome() + "/kestrivane/OAuthConfig.plist");
+        ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+        config.write(R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict><key>GOOGLE_OAUTH_CLIENT_ID</key><string>test-client.apps.example</string>
+<key>GOOGLE_OAUTH_CLIENT_SECRET</key><string>test-secret</string></dict></plist>)");
+        config.close();
+        // The browser follows the authorisation link to the application's listener.
+        session.browser().handToChromium(artifacts());
+        calendar.calendarList = FakeResponse::json(200, json(QJsonObject{{"items", QJsonArray{
+            QJsonObject{{"id", "team"}, {"summary", "Team"}, {"primary", true}, {"accessRole", "owner"}},
+            QJsonObject{{"id", "side"}, {"summary", "Side projects"}, {"accessRole", "owner"}}}}}));
+        setMeetingIn(5 * 3600);
+        calendar.setEvents("side", json(QJsonObject{{"items", QJsonArray{}}}));
+    }
+
+    void TearDown() override { waitUntil([&] { return session.browser().chromiumIdle(); }, patience); }
+
+    void setMeetingIn(int seconds)
+    {
+        const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(seconds);
+        const auto time = [](const QDateTime &t) { return QJsonObject{{"dateTime", t.toString(Qt::ISODateWithMs)}}; };
+        calendar.setEvents("team", json(QJsonObject{{"items", QJsonArray{QJsonObject{
+            {"id", "review"}, {"summary", "Design review"}, {"start", time(start)}, {"end", time(start.addSecs(1800))},
+            {"hangoutLink", "https://meet.google.com/abc-defg-hij"}}}}}));
+    }
+
+    QString selector() const { return QStringLiteral("pid:%1").arg(app->processId()); }
+    QJsonObject tree()
+    {
+        QString error;
+        const QJsonObject found = accessibility.tree(selector(), &error);
+        EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+        return found;
+    }
+    // In the settings window (the setup window, also open, lists the accounts too).
+    QList<QJsonObject> find(const QString &role, const QString &name)
+    {
+        const QJsonObject whole = tree();
+        for (const QJsonValue &window : whole.value("children").toArray()) {
+            if (window.toObject().value("name").toString() == u"Settings")
+                return findAccessibles(window.toObject(), role, name);
+        }
+        ADD_FAILURE() << "no settings window: " << QJsonDocument(whole).toJson().toStdString();
+        return {};
+    }
+    QString press(const QString &name, const QString &role = QStringLiteral("push button"))
+    {
+        return accessibility.press(selector(), role, name);
+    }
+    QString toggle(const QJsonObject &node)
+    {
+        QList<int> path;
+        for (const QJsonValue &index : node.value("path").toArray())
+            path << index.toInt();
+        return accessibility.press(selector(), path, QStringLiteral("Toggle"));
+    }
+
+    QStringList keyringAccounts()
+    {
+        const SecretToolResult found = session.run("secret-tool", {"search", "--all", "service", AppBuildChannel::current().keychainService()});
+        QStringList names;
+        for (const QString &line : QString::fromUtf8(found.errors).split('\n')) {
+            if (line.startsWith("attribute.account = "))
+                names << line.mid(20);
+        }
+        names.sort();
+        return names;
+    }
+
+    // The settings file as the application wrote it.
+    QJsonObject settings() const
+    {
+        QFile file(session.configHome() + "/kestrivane/" + BundleInfo::main().bundleIdentifier() + ".json");
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QJsonDocument::fromJson(file.readAll()).object();
+    }
+
+    int calendarListRequests() const { return server.requestsTo("GET", FakeGoogleCalendar::calendarListPath).size(); }
+
+    void connectAccount(const QString &email, const QString &name, const QString &token, const QStringList &expectedItems)
+    {
+        oauth.accessToken = token;
+        calendar.profile = FakeResponse::json(200, json(QJsonObject{{"id", email}, {"email", email}, {"name", name}}));
+        ASSERT_EQ(press("Add Google Account"), QString());
+        ASSERT_TRUE(waitUntil([&] { return keyringAccounts() == expectedItems; }, patience)) << session.browser().chromiumLog().toStdString();
+        ASSERT_TRUE(waitUntil([&] { return session.browser().chromiumIdle(); }, patience));
+    }
+
+    DesktopSession session;
+    FakeGoogleServer server;
+    FakeNotificationServer notifications{session.bus().address()};
+    AccessibilityBus accessibility{session};
+    FakeGoogleOAuth oauth{server};
+    FakeGoogleCalendar calendar{server};
+    QProcess *app = nullptr;
+};
+
+} // namespace
+
+TEST_F(SettingsRoadTest, AccountsCalendarsLeadTimeTestNotificationAndRemovalFromTheSettingsWindow)
+{
+    app = session.start(program, {});
+    ASSERT_TRUE(app->waitForStarted(5000));
+    ASSERT_TRUE(waitUntil([] { return x11TopLevels("setup").size() == 1; }, patience));
+    ASSERT_TRUE(waitUntil([&] { return press("Settings") == QString(); }, patience));
+    ASSERT_TRUE(waitUntil([] { return x11TopLevels("settings").size() == 1; }, patience));
+
+    // Two accounts from the accounts pane, each through the browser; rows with their initials.
+    connectAccount("emma.collins@northwind.example", "Emma Collins", "ya29.emma", {"oauth:emma.collins@northwind.example"});
+    connectAccount("kenji@harborlight.example", "", "ya29.kenji",
+                   {"oauth:emma.collins@northwind.example", "oauth:kenji@harborlight.example"});
+    ASSERT_TRUE(waitUntil([&] { return find("label", "kenji@harborlight.example").size() == 1; }, patience));
+    EXPECT_EQ(find("label", "Emma Collins").size(), 1);
+    EXPECT_EQ(find("label", "emma.collins@northwind.example").size(), 1);
+    EXPECT_EQ(find({}, "EC").size(), 1);
+    EXPECT_EQ(find({}, "KH").size(), 1);
+    EXPECT_EQ(find("push button", "Remove kenji@harborlight.example").size(), 1);
+    spin(300ms);
+    screenshot("settings-1-accounts");
+
+    // Calendars: one switch per calendar of each account, the primary ones on. Two quick changes
+    // are saved at once and bring one sync (both accounts' lists) after the debounce.
+    ASSERT_EQ(press("Calendars"), QString());
+    ASSERT_TRUE(waitUntil([&] { return find("check box", "Calendars").size() == 4; }, patience));
+    ASSERT_TRUE(waitUntil([&] { return !calendar.eventRequests("team").isEmpty(); }, patience));
+    spin(1s);
+    QList<QJsonObject> switches = find("check box", "Calendars");
+    int on = 0;
+    for (const QJsonObject &node : switches)
+        on += hasState(node, "checked") ? 1 : 0;
+    EXPECT_EQ(on, 2);
+    setMeetingIn(5 * 60 + 12);
+    const int listsBefore = calendarListRequests();
+    const QJsonObject side = switches.last();
+    ASSERT_FALSE(hasState(side, "checked"));
+    ASSERT_EQ(toggle(side), QString());
+    ASSERT_EQ(toggle(switches.first()), QString());
+    ASSERT_TRUE(waitUntil([&] { return settings().value("selectedCalendarIDs").toArray().size() == 2; }, patience));
+    ASSERT_TRUE(waitUntil([&] { return calendarListRequests() == listsBefore + 2; }, patience));
+    spin(1500ms);
+    EXPECT_EQ(calendarListRequests(), listsBefore + 2);
+    spin(300ms);
+    screenshot("settings-2-calendars");
+
+    // The lead time: saved, and the meeting's notification moves to five minutes before it.
+    ASSERT_EQ(press("Notifications"), QString());
+    ASSERT_TRUE(waitUntil([&] { return press("5 min") == QString(); }, patience));
+    ASSERT_TRUE(waitUntil([&] { return settings().value("notificationLeadTime").toDouble() == 300; }, patience));
+    ASSERT_TRUE(waitUntil([&] { return !notifications.notifications().isEmpty(); }, patience));
+    EXPECT_TRUE(notifications.notifications().first().summary.contains("Design review") ||
+                notifications.notifications().first().body.contains("Design review"));
+
+    // The test notification arrives at the notification server.
+    ASSERT_EQ(press("Send"), QString());
+    ASSERT_TRUE(waitUntil([&] { return notifications.notifications().size() == 2; }, patience));
+    EXPECT_EQ(notifications.notifications().last().summary, "Kestrivane test notification");
+    spin(300ms);
+    screenshot("settings-3-notifications");
+
+    // Removing one account takes its keyring item and calendars; removing all takes the rest.
+    setMeetingIn(3 * 3600);
+    ASSERT_EQ(press("Accounts"), QString());
+    ASSERT_TRUE(waitUntil([&] { return find("push button", "Remove kenji@harborlight.example").size() == 1; }, patience));
+    EXPECT_EQ(press("Remove kenji@harborlight.example"), QString());
+    ASSERT_TRUE(waitUntil([&] { return keyringAccounts() == QStringList{"oauth:emma.collins@northwind.example"}; }, patience));
+    ASSERT_TRUE(waitUntil([&] { return find("label", "kenji@harborlight.example").isEmpty(); }, patience));
+    EXPECT_TRUE(find({}, "KH").isEmpty());
+    ASSERT_EQ(press("Calendars"), QString());
+    EXPECT_TRUE(waitUntil([&] { return find("check box", "Calendars").size() == 2; }, patience));
+    for (const QJsonValue &id : settings().value("selectedCalendarIDs").toArray())
+        EXPECT_FALSE(id.toString().contains("kenji")) << id.toString().toStdString();
+
+    ASSERT_EQ(press("Accounts"), QString());
+    ASSERT_TRUE(waitUntil([&] { return find("push button", "Disconnect All").size() == 1; }, patience));
+    EXPECT_EQ(press("Disconnect All"), QString());
+    ASSERT_TRUE(waitUntil([&] { return keyringAccounts().isEmpty(); }, patience));
+    EXPECT_TRUE(waitUntil([&] { return find("label", "No Google account connected yet.").size() == 1; }, patience));
+    EXPECT_TRUE(settings().value("selectedCalendarIDs").toArray().isEmpty());
+    ASSERT_EQ(press("Calendars"), QString());
+    EXPECT_TRUE(waitUntil([&] { return find("label", "Sync to load your calendars.").size() == 1; }, patience));
+    EXPECT_TRUE(find("check box", "Calendars").isEmpty());
+    spin(300ms);
+    screenshot("settings-4-removed");
+
+    const qsizetype delivered = notifications.notifications().size();
+    app->terminate();
+    EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
+    EXPECT_EQ(notifications.notifications().size(), delivered);
+}
