@@ -7,6 +7,7 @@
 
 #include <QChildEvent>
 #include <QGraphicsEffect>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
@@ -30,25 +31,57 @@ public:
 protected:
     void draw(QPainter *painter) override
     {
+        // Only the part being painted counts: a long box in a scroll area costs what shows.
+        const QRectF bounds = sourceBoundingRect(Qt::LogicalCoordinates);
+        QRectF area = bounds;
+        if (QPaintEngine *engine = painter->paintEngine(); engine && !engine->systemClip().isEmpty()) {
+            const qreal deviceRatio = painter->device() ? painter->device()->devicePixelRatio() : 1;
+            const QRectF exposed = QRectF(engine->systemClip().boundingRect());
+            area &= painter->worldTransform().inverted().mapRect(
+                QRectF(exposed.topLeft() / deviceRatio, exposed.size() / deviceRatio));
+        }
+        if (painter->hasClipping())
+            area &= painter->clipBoundingRect();
+        if (area.isEmpty())
+            return;
+        // Away from the corners the mask lets everything through: the rows are drawn as they are.
+        const qreal corner = KVDesign::groupCornerRadius + 1;
+        const QSizeF square(corner, corner);
+        const bool touchesCorner = area.intersects(QRectF(bounds.topLeft(), square))
+                                   || area.intersects(QRectF(bounds.topRight() - QPointF(corner, 0), square))
+                                   || area.intersects(QRectF(bounds.bottomLeft() - QPointF(0, corner), square))
+                                   || area.intersects(QRectF(bounds.bottomRight() - QPointF(corner, corner), square));
+        if (!touchesCorner) {
+            drawSource(painter);
+            return;
+        }
+
         QPoint offset;
         const QPixmap source = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
         if (source.isNull())
             return;
-        QImage picture = source.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        const qreal ratio = source.devicePixelRatio();
+        const QRect pixels = QRectF((area.topLeft() - QPointF(offset)) * ratio, area.size() * ratio).toAlignedRect() & source.rect();
+        if (pixels.isEmpty())
+            return;
+        QImage picture = source.copy(pixels).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        picture.setDevicePixelRatio(ratio);
+        const QPointF origin = QPointF(offset) + QPointF(pixels.topLeft()) / ratio;
         QImage mask(picture.size(), QImage::Format_ARGB32_Premultiplied);
-        mask.setDevicePixelRatio(picture.devicePixelRatio());
+        mask.setDevicePixelRatio(ratio);
         mask.fill(Qt::transparent);
         {
             QPainter shape(&mask);
             shape.setRenderHint(QPainter::Antialiasing);
-            shape.fillPath(groupShape(sourceBoundingRect(Qt::LogicalCoordinates).translated(-offset)), Qt::black);
+            shape.translate(-origin);
+            shape.fillPath(groupShape(bounds), Qt::black);
         }
         {
             QPainter cut(&picture);
             cut.setCompositionMode(QPainter::CompositionMode_DestinationIn);
             cut.drawImage(QPointF(0, 0), mask);
         }
-        painter->drawImage(QPointF(offset), picture);
+        painter->drawImage(origin, picture);
     }
 };
 
