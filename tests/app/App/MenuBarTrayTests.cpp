@@ -2,7 +2,11 @@
 #include "TestSupport/Coroutines.h"
 #include "TestSupport/TestEnvironment.h"
 
+#include <QCursor>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QPointer>
+#include <QScreen>
 #include <QMenu>
 
 #include <gtest/gtest.h>
@@ -57,4 +61,36 @@ TEST(MenuBarTrayTest, ClickTogglesThePanelAndTheClosingClickDoesNotReopenIt)
     test::spin(350ms);
     emit tray.trayIcon()->activated(QSystemTrayIcon::Context);
     EXPECT_FALSE(tray.panel()->isVisible());
+}
+
+TEST(MenuBarTrayTest, ThePanelTakesItsContentsSizeAndKeepsItsAnchor)
+{
+    KV_REQUIRE(test::displayProblem());
+    for (const bool compositor : {false, true}) {
+        QPointer<QLabel> content;
+        MenuBarTray tray([&] {
+            content = new QLabel("panel");
+            content->setFixedSize(340, 200);
+            return content.data();
+        });
+        tray.setCompositorCheck([compositor] { return compositor; });
+        // Without a tray geometry the panel hangs from the pointer: near the bottom, above it.
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QCursor::setPos(screen.center().x(), screen.bottom() - 10);
+        test::waitUntil([&] { return QCursor::pos().y() == screen.bottom() - 10; }, 2s);
+        tray.showPanel();
+        ASSERT_TRUE(tray.panel()->isVisible());
+        // Translucent (the content paints rounded corners) only where a compositor blends it.
+        EXPECT_EQ(tray.panel()->testAttribute(Qt::WA_TranslucentBackground), compositor);
+        EXPECT_EQ(tray.panel()->size(), QSize(340, 200));
+        const int bottom = tray.panel()->geometry().bottom();
+        EXPECT_LE(bottom, screen.bottom() - 10);
+
+        // The content grows: the panel follows and its bottom edge stays by the anchor.
+        content->setFixedSize(340, 320);
+        test::waitUntil([&] { return tray.panel()->height() == 320; }, 2s);
+        EXPECT_EQ(tray.panel()->size(), QSize(340, 320));
+        EXPECT_EQ(tray.panel()->geometry().bottom(), bottom);
+        tray.hidePanel();
+    }
 }

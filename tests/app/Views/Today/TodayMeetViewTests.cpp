@@ -69,6 +69,11 @@ TEST_F(TodayMeetViewTest, ContentFollowsTheFirstCaseThatHolds)
     ASSERT_TRUE(waitUntil([&] { return failing->syncStatus().kind() == AppStore::SyncStatus::Kind::synced; }));
     settle();
     EXPECT_EQ(issue->contentKind(), TodayMeetView::ContentKind::empty);
+    // The empty state's description wraps within its 280 and keeps every line.
+    for (auto *label : one(issue.get(), "today-empty")->findChildren<KVLabel *>()) {
+        EXPECT_EQ(label->visibleLines().join(u' '), label->displayText()) << label->text().toStdString();
+        EXPECT_GE(label->height(), label->heightForWidth(label->width()));
+    }
     EXPECT_TRUE(named(issue.get(), "sync-issue-banner").isEmpty());
 
     // A failed sync with meetings: the banner above the strap and the whole list.
