@@ -22,13 +22,79 @@ QPainterPath groupShape(const QRectF &bounds)
     return path;
 }
 
-// Draws the box with its rows through an antialiased rounded mask.
+// Draws the box with its rows straight onto the target, then puts back what lay behind the four
+// corners outside the rounded shape, blended by the shape's antialiased coverage: the rows are cut
+// to the corners whatever lies behind the box, and only the corners cost extra.
 class RoundedClip : public QGraphicsEffect {
 public:
     using QGraphicsEffect::QGraphicsEffect;
 
 protected:
     void draw(QPainter *painter) override
+    {
+        QPaintDevice *device = painter->device();
+        const int type = device ? device->devType() : 0;
+        // The window's backing store is an image; grabs and other targets take the picture road.
+        if (type != QInternal::Image) {
+            drawMasked(painter);
+            return;
+        }
+        const QRectF bounds = sourceBoundingRect(Qt::LogicalCoordinates);
+        const QTransform toDevice = painter->deviceTransform();
+        const QRect deviceArea(0, 0, device->width(), device->height());
+        const qreal r = KVDesign::groupCornerRadius;
+        const QRectF corners[] = {
+            QRectF(bounds.left(), bounds.top(), r, r),
+            QRectF(bounds.right() - r, bounds.top(), r, r),
+            QRectF(bounds.left(), bounds.bottom() - r, r, r),
+            QRectF(bounds.right() - r, bounds.bottom() - r, r, r),
+        };
+        const auto read = [&](const QRect &area) {
+            return static_cast<QImage *>(device)->copy(area).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        };
+        QList<QRect> areas;
+        QList<QImage> behind;
+        for (const QRectF &corner : corners) {
+            const QRect area = toDevice.mapRect(corner).toAlignedRect() & deviceArea;
+            areas << area;
+            behind << (area.isEmpty() ? QImage() : read(area));
+        }
+        drawSource(painter);
+        const QPainterPath shape = toDevice.map(groupShape(bounds));
+        for (qsizetype i = 0; i < areas.size(); ++i) {
+            const QRect area = areas.at(i);
+            if (area.isEmpty())
+                continue;
+            QImage coverage(area.size(), QImage::Format_ARGB32_Premultiplied);
+            coverage.fill(Qt::transparent);
+            {
+                QPainter mask(&coverage);
+                mask.setRenderHint(QPainter::Antialiasing);
+                mask.fillPath(shape.translated(-area.topLeft()), Qt::black);
+            }
+            QImage drawn = read(area);
+            const QImage &before = behind.at(i);
+            for (int y = 0; y < drawn.height(); ++y) {
+                auto *line = reinterpret_cast<QRgb *>(drawn.scanLine(y));
+                const auto *under = reinterpret_cast<const QRgb *>(before.constScanLine(y));
+                const auto *inside = reinterpret_cast<const QRgb *>(coverage.constScanLine(y));
+                for (int x = 0; x < drawn.width(); ++x) {
+                    const int a = qAlpha(inside[x]);
+                    const auto mix = [a](int over, int back) { return (over * a + back * (255 - a) + 127) / 255; };
+                    line[x] = qRgba(mix(qRed(line[x]), qRed(under[x])), mix(qGreen(line[x]), qGreen(under[x])),
+                                    mix(qBlue(line[x]), qBlue(under[x])), mix(qAlpha(line[x]), qAlpha(under[x])));
+                }
+            }
+            painter->save();
+            painter->setCompositionMode(QPainter::CompositionMode_Source);
+            painter->drawImage(toDevice.inverted().mapRect(QRectF(area)), drawn);
+            painter->restore();
+        }
+    }
+
+private:
+    // Where the target's pixels cannot be read: the box drawn into a picture and masked.
+    void drawMasked(QPainter *painter)
     {
         QPoint offset;
         const QPixmap source = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
