@@ -58,6 +58,7 @@ public:
     {
         control->installEventFilter(this);
     }
+    ~FocusRingTracker() override { delete ring_; }
 
     FocusRing *ring() const { return ring_; }
 

@@ -7,7 +7,6 @@
 
 #include <QChildEvent>
 #include <QGraphicsEffect>
-#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
@@ -23,7 +22,9 @@ QPainterPath groupShape(const QRectF &bounds)
     return path;
 }
 
-// Draws the box with its rows through an antialiased rounded mask.
+// Draws the box with its rows straight onto the target, then puts back what lay behind the four
+// corners outside the rounded shape, blended by the shape's antialiased coverage: the rows are cut
+// to the corners whatever lies behind the box, and only the corners cost extra.
 class RoundedClip : public QGraphicsEffect {
 public:
     using QGraphicsEffect::QGraphicsEffect;
@@ -31,57 +32,89 @@ public:
 protected:
     void draw(QPainter *painter) override
     {
-        // Only the part being painted counts: a long box in a scroll area costs what shows.
+        QPaintDevice *device = painter->device();
+        const int type = device ? device->devType() : 0;
+        // The window's backing store is an image; grabs and other targets take the picture road.
+        if (type != QInternal::Image) {
+            drawMasked(painter);
+            return;
+        }
         const QRectF bounds = sourceBoundingRect(Qt::LogicalCoordinates);
-        QRectF area = bounds;
-        if (QPaintEngine *engine = painter->paintEngine(); engine && !engine->systemClip().isEmpty()) {
-            const qreal deviceRatio = painter->device() ? painter->device()->devicePixelRatio() : 1;
-            const QRectF exposed = QRectF(engine->systemClip().boundingRect());
-            area &= painter->worldTransform().inverted().mapRect(
-                QRectF(exposed.topLeft() / deviceRatio, exposed.size() / deviceRatio));
+        const QTransform toDevice = painter->deviceTransform();
+        const QRect deviceArea(0, 0, device->width(), device->height());
+        const qreal r = KVDesign::groupCornerRadius;
+        const QRectF corners[] = {
+            QRectF(bounds.left(), bounds.top(), r, r),
+            QRectF(bounds.right() - r, bounds.top(), r, r),
+            QRectF(bounds.left(), bounds.bottom() - r, r, r),
+            QRectF(bounds.right() - r, bounds.bottom() - r, r, r),
+        };
+        const auto read = [&](const QRect &area) {
+            return static_cast<QImage *>(device)->copy(area).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        };
+        QList<QRect> areas;
+        QList<QImage> behind;
+        for (const QRectF &corner : corners) {
+            const QRect area = toDevice.mapRect(corner).toAlignedRect() & deviceArea;
+            areas << area;
+            behind << (area.isEmpty() ? QImage() : read(area));
         }
-        if (painter->hasClipping())
-            area &= painter->clipBoundingRect();
-        if (area.isEmpty())
-            return;
-        // Away from the corners the mask lets everything through: the rows are drawn as they are.
-        const qreal corner = KVDesign::groupCornerRadius + 1;
-        const QSizeF square(corner, corner);
-        const bool touchesCorner = area.intersects(QRectF(bounds.topLeft(), square))
-                                   || area.intersects(QRectF(bounds.topRight() - QPointF(corner, 0), square))
-                                   || area.intersects(QRectF(bounds.bottomLeft() - QPointF(0, corner), square))
-                                   || area.intersects(QRectF(bounds.bottomRight() - QPointF(corner, corner), square));
-        if (!touchesCorner) {
-            drawSource(painter);
-            return;
+        drawSource(painter);
+        const QPainterPath shape = toDevice.map(groupShape(bounds));
+        for (qsizetype i = 0; i < areas.size(); ++i) {
+            const QRect area = areas.at(i);
+            if (area.isEmpty())
+                continue;
+            QImage coverage(area.size(), QImage::Format_ARGB32_Premultiplied);
+            coverage.fill(Qt::transparent);
+            {
+                QPainter mask(&coverage);
+                mask.setRenderHint(QPainter::Antialiasing);
+                mask.fillPath(shape.translated(-area.topLeft()), Qt::black);
+            }
+            QImage drawn = read(area);
+            const QImage &before = behind.at(i);
+            for (int y = 0; y < drawn.height(); ++y) {
+                auto *line = reinterpret_cast<QRgb *>(drawn.scanLine(y));
+                const auto *under = reinterpret_cast<const QRgb *>(before.constScanLine(y));
+                const auto *inside = reinterpret_cast<const QRgb *>(coverage.constScanLine(y));
+                for (int x = 0; x < drawn.width(); ++x) {
+                    const int a = qAlpha(inside[x]);
+                    const auto mix = [a](int over, int back) { return (over * a + back * (255 - a) + 127) / 255; };
+                    line[x] = qRgba(mix(qRed(line[x]), qRed(under[x])), mix(qGreen(line[x]), qGreen(under[x])),
+                                    mix(qBlue(line[x]), qBlue(under[x])), mix(qAlpha(line[x]), qAlpha(under[x])));
+                }
+            }
+            painter->save();
+            painter->setCompositionMode(QPainter::CompositionMode_Source);
+            painter->drawImage(toDevice.inverted().mapRect(QRectF(area)), drawn);
+            painter->restore();
         }
+    }
 
+private:
+    // Where the target's pixels cannot be read: the box drawn into a picture and masked.
+    void drawMasked(QPainter *painter)
+    {
         QPoint offset;
         const QPixmap source = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
         if (source.isNull())
             return;
-        const qreal ratio = source.devicePixelRatio();
-        const QRect pixels = QRectF((area.topLeft() - QPointF(offset)) * ratio, area.size() * ratio).toAlignedRect() & source.rect();
-        if (pixels.isEmpty())
-            return;
-        QImage picture = source.copy(pixels).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        picture.setDevicePixelRatio(ratio);
-        const QPointF origin = QPointF(offset) + QPointF(pixels.topLeft()) / ratio;
+        QImage picture = source.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
         QImage mask(picture.size(), QImage::Format_ARGB32_Premultiplied);
-        mask.setDevicePixelRatio(ratio);
+        mask.setDevicePixelRatio(picture.devicePixelRatio());
         mask.fill(Qt::transparent);
         {
             QPainter shape(&mask);
             shape.setRenderHint(QPainter::Antialiasing);
-            shape.translate(-origin);
-            shape.fillPath(groupShape(bounds), Qt::black);
+            shape.fillPath(groupShape(sourceBoundingRect(Qt::LogicalCoordinates).translated(-offset)), Qt::black);
         }
         {
             QPainter cut(&picture);
             cut.setCompositionMode(QPainter::CompositionMode_DestinationIn);
             cut.drawImage(QPointF(0, 0), mask);
         }
-        painter->drawImage(origin, picture);
+        painter->drawImage(QPointF(offset), picture);
     }
 };
 

@@ -319,7 +319,7 @@ QWidget *updateDialogSheet(int phase)
     switch (phase) {
     case 0: dialog->showChecking(); break;
     case 1: dialog->showUpToDate(QStringLiteral("1.4.2")); break;
-    case 2: dialog->showAvailable(AppcastItem{.displayVersion = QStringLiteral("1.5.0"),
+    case 2: dialog->showAvailable(AppcastItem{.version = QStringLiteral("1.5.0"), .displayVersion = QStringLiteral("1.5.0"),
                                               .link = QUrl(QStringLiteral("https://kestrivane.app/download"))}); break;
     default: dialog->showFailed(t("update_error_timeout")); break;
     }

@@ -140,33 +140,29 @@ void SetupConnectionCard::refresh()
         return;
     const SetupConnectionCardModel model = SetupConnectionCardModel::derive(
         store_->googleAccounts(), store_->googleConnectionStatus(), store_->googleOAuthConfigured());
+    // A section is emptied and built while its slot is hidden, so its new widgets show together
+    // with the slot instead of one event-loop turn later.
+    const auto rebuild = [](QWidget *slot, bool shown, const std::function<void()> &build) {
+        slot->hide();
+        clearLayout(slot->layout());
+        if (shown)
+            build();
+        slot->setVisible(shown);
+    };
     if (!built_ || model.header != shown_.header)
-        buildHeader(model.header);
-    if (!built_ || model.showsWarning != shown_.showsWarning) {
-        clearLayout(warningSlot_->layout());
-        if (model.showsWarning)
-            buildWarning();
-        warningSlot_->setVisible(model.showsWarning);
-    }
-    if (!built_ || model.failureMessage != shown_.failureMessage) {
-        clearLayout(failureSlot_->layout());
-        if (model.failureMessage)
-            buildFailure(*model.failureMessage);
-        failureSlot_->setVisible(model.failureMessage.has_value());
-    }
-    if (!built_ || model.accounts != shown_.accounts) {
-        clearLayout(accountsSlot_->layout());
-        if (model.accounts)
-            buildAccounts(*model.accounts);
-        accountsSlot_->setVisible(model.accounts.has_value());
-    }
+        rebuild(headerSlot_, true, [&] { buildHeader(model.header); });
+    if (!built_ || model.showsWarning != shown_.showsWarning)
+        rebuild(warningSlot_, model.showsWarning, [&] { buildWarning(); });
+    if (!built_ || model.failureMessage != shown_.failureMessage)
+        rebuild(failureSlot_, model.failureMessage.has_value(), [&] { buildFailure(model.failureMessage.value_or(QString())); });
+    if (!built_ || model.accounts != shown_.accounts)
+        rebuild(accountsSlot_, model.accounts.has_value(), [&] { buildAccounts(*model.accounts); });
     shown_ = model;
     built_ = true;
 }
 
 void SetupConnectionCard::buildHeader(const SetupConnectionCardModel::Header &header)
 {
-    clearLayout(headerSlot_->layout());
     auto *row = new QWidget;
     auto *layout = new QHBoxLayout(row);
     layout->setContentsMargins(14, 14, 14, 14);
@@ -211,7 +207,6 @@ void SetupConnectionCard::buildHeader(const SetupConnectionCardModel::Header &he
     }
     }
     headerSlot_->layout()->addWidget(row);
-    headerSlot_->show();
 }
 
 void SetupConnectionCard::buildWarning()

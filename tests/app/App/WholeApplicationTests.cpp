@@ -491,6 +491,12 @@ TEST_F(FirstRunTest, ConnectingInTheBrowserListsTheAccountAndHandsOverToTheToday
     screenshot("first-run-2-connected");
     EXPECT_EQ(x11TopLevels("setup").size(), 1);
 
+    // Settings opens beside it; the setup window stays.
+    ASSERT_EQ(press(app, "Settings"), QString());
+    ASSERT_TRUE(waitForWindows("settings", 1));
+    EXPECT_EQ(x11TopmostRole(), "settings");
+    EXPECT_EQ(x11TopLevels("setup").size(), 1);
+
     // Open Today's Meetings: setup closes, the Today window shows the stand-in's meeting.
     ASSERT_EQ(press(app, "Open Today's Meetings"), QString());
     ASSERT_TRUE(waitForWindows("setup", 0));

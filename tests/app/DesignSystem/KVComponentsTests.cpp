@@ -13,6 +13,9 @@
 #include <QHBoxLayout>
 #include <QHelpEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QWindow>
+#include <QTimeZone>
 #include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -186,6 +189,31 @@ TEST(KVComponentsTest, GroupBoxClipsItsRowsToItsCornersAndDividersKeepTheirInset
     // Rows touch: spacing 0.
     EXPECT_EQ(divider->geometry().top(), top->geometry().bottom() + 1);
 
+    // On screen, over a window of another colour: the corners show the window, the rows the rest.
+    {
+        class Paper : public QWidget {
+        protected:
+            void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), QColor(0, 0, 255)); }
+        };
+        Paper window;
+        window.resize(240, 100);
+        auto *onScreen = new KVGroupBox(&window);
+        auto *row = new Solid;
+        row->setFixedHeight(60);
+        onScreen->addRow(row);
+        onScreen->setGeometry(20, 20, 200, 60);
+        window.show();
+        ASSERT_TRUE(test::waitUntil([&] { return window.windowHandle() && window.windowHandle()->isExposed(); }));
+        test::spin(200ms);
+        const QImage screen = window.screen()->grabWindow(window.winId()).toImage();
+        ASSERT_FALSE(screen.isNull());
+        EXPECT_EQ(screen.pixelColor(20, 20).rgb(), QColor(0, 0, 255).rgb());
+        EXPECT_EQ(screen.pixelColor(219, 79).rgb(), QColor(0, 0, 255).rgb());
+        EXPECT_EQ(screen.pixelColor(120, 50).rgb(), QColor(255, 0, 0).rgb());
+        EXPECT_EQ(screen.pixelColor(19, 50).rgb(), QColor(0, 0, 255).rgb());
+        EXPECT_EQ(screen.pixelColor(30, 22).rgb(), QColor(255, 0, 0).rgb());
+    }
+
     // The inset divider: a hairline from 14 to width - 14 in dividerSoft at half its alpha.
     KVInsetDivider rule;
     rule.resize(100, 1);
@@ -280,6 +308,12 @@ TEST(KVComponentsTest, AnimationTimersRunOnlyWhileSomethingAnimatesOnScreen)
     dot->setPulsing(false);
     EXPECT_FALSE(dot->isAnimating());
     EXPECT_EQ(KVStatusDot::opacity(false, QDateTime::currentDateTimeUtc()), 1.0);
+    // The pulse follows the wall clock: 0.7 on a whole period (1.4 s) since 2001, 1.0 a quarter
+    // period later, 0.4 three quarters later.
+    const QDateTime period = QDateTime(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc()).addMSecs(1400 * 1000);
+    EXPECT_NEAR(KVStatusDot::opacity(true, period), 0.7, 1e-9);
+    EXPECT_NEAR(KVStatusDot::opacity(true, period.addMSecs(350)), 1.0, 1e-9);
+    EXPECT_NEAR(KVStatusDot::opacity(true, period.addMSecs(1050)), 0.4, 1e-9);
     dot->setPulsing(true);
     // A hidden loading state stops its spinner; a hidden window stops everything.
     loading->hide();
@@ -293,6 +327,7 @@ TEST(KVComponentsTest, AnimationTimersRunOnlyWhileSomethingAnimatesOnScreen)
     // Minimised: spontaneous hide events stop them as well.
     window.showMinimized();
     test::waitUntil([&] { return !dot->isAnimating(); }, 2s);
-    if (window.isMinimized())
+    if (window.isMinimized()) {
         EXPECT_EQ(running(), 0);
+    }
 }

@@ -87,15 +87,17 @@ TEST(KVSymbolsTest, EveryIconIsDrawnOnTheGridInOneWeightAndTakesItsColour)
                         continue;
                     ++covered;
                     solid += pixel.alpha() >= 200;
-                    if (pixel.alpha() > 128)
+                    if (pixel.alpha() > 128) {
                         EXPECT_LE(std::abs(pixel.red() - ink.red()) + std::abs(pixel.green() - ink.green())
                                       + std::abs(pixel.blue() - ink.blue()), 6);
+                    }
                 }
             }
             // Drawn, and at 2x crisp: some pixels (nearly) fully covered, not a blur.
             EXPECT_GT(covered, 8);
-            if (scale == 2)
+            if (scale == 2) {
                 EXPECT_GT(solid, 2);
+            }
         }
         // A heavier weight covers more of a stroked icon.
         if (source.contains("stroke-width=\"var\"")) {

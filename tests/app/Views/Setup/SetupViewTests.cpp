@@ -20,6 +20,7 @@
 #include "TestSupport/InMemoryTokenStore.h"
 #include "TestSupport/RecordingNotificationScheduler.h"
 #include "TestSupport/TestEnvironment.h"
+#include "app/Views/ViewTestSupport.h"
 #include "Views/Settings/AccountIdentity.h"
 #include "Views/Setup/SetupConnectionCard.h"
 
@@ -115,21 +116,15 @@ protected:
     }
 
     SetupConnectionCard &card() { return *view->card(); }
-    template<typename T = QWidget>
-    T *shownChild(const QString &name)
-    {
-        T *child = view->findChild<T *>(name);
-        return child && child->isVisibleTo(view.get()) ? child : nullptr;
-    }
-    QAbstractButton *connectButton() { return shownChild<QAbstractButton>(QStringLiteral("connect-button")); }
+    QAbstractButton *connectButton() { return one<QAbstractButton>(view.get(), QStringLiteral("connect-button")); }
     bool showsSpinner()
     {
-        QWidget *progress = shownChild(QStringLiteral("connecting"));
+        QWidget *progress = one(view.get(), QStringLiteral("connecting"));
         return progress && progress->findChild<KVSpinner *>();
     }
     QString failureMessage()
     {
-        auto *label = shownChild<KVLabel>(QStringLiteral("failure-message"));
+        auto *label = one<KVLabel>(view.get(), QStringLiteral("failure-message"));
         return label ? label->text() : QString();
     }
     // The card's shown sections from top to bottom, with "divider" for each inset divider.
@@ -229,7 +224,7 @@ TEST_F(SetupViewTest, WithoutAClientTheWarningShowsInTheFixedDangerColourAndNoth
     EXPECT_TRUE(view->settingsButton()->isEnabled());
 
     // The same danger colour in both schemes, not the dark palette's own.
-    QWidget *warning = shownChild(QStringLiteral("not-configured-warning"));
+    QWidget *warning = one(view.get(), QStringLiteral("not-configured-warning"));
     ASSERT_NE(warning, nullptr);
     ASSERT_NE(KVDesign::danger().rgb(), KVDesign::palette(ColorScheme::dark).danger.rgb());
     for (const ColorScheme scheme : {ColorScheme::light, ColorScheme::dark}) {
@@ -268,7 +263,7 @@ TEST_F(SetupViewTest, AFailedConnectionShowsTheMessageOnTwoLinesAndTheButtonAgai
 
     ASSERT_TRUE(waitUntil([&] { return !failureMessage().isEmpty(); }, 15s));
     EXPECT_TRUE(failureMessage().contains(u"<b>Second line</b>"));
-    auto *message = shownChild<KVLabel>(QStringLiteral("failure-message"));
+    auto *message = one<KVLabel>(view.get(), QStringLiteral("failure-message"));
     EXPECT_EQ(message->textFormat(), Qt::PlainText);
     const QStringList lines = message->visibleLines();
     ASSERT_EQ(lines.size(), 2);
@@ -289,23 +284,23 @@ TEST_F(SetupViewTest, ListedAccountsDecideTheHeaderTheListAndTheOpenTodayButton)
     makeView();
     EXPECT_EQ(cardSections(), (QStringList{"header", "divider", "account", "divider", "add"}));
     EXPECT_EQ(connectButton(), nullptr);
-    EXPECT_NE(shownChild(QStringLiteral("connected-pill")), nullptr);
+    EXPECT_NE(one(view.get(), QStringLiteral("connected-pill")), nullptr);
     EXPECT_TRUE(view->openTodayButton()->isEnabled());
-    EXPECT_EQ(view->findChildren<AccountAvatar *>().first()->initials(), "EC");
+    EXPECT_EQ(named<AccountAvatar>(view.get(), QString()).first()->initials(), "EC");
     render("one-account");
 
-    shownChild<QAbstractButton>(QStringLiteral("add-account-button"))->click();
+    one<QAbstractButton>(view.get(), QStringLiteral("add-account-button"))->click();
     ASSERT_TRUE(waitUntil([&] { return store->googleConnectionStatus().kind() == AppStore::GoogleConnectionStatus::Kind::connecting; }));
     spin(50ms);
     EXPECT_FALSE(showsSpinner());
-    EXPECT_NE(shownChild(QStringLiteral("connected-pill")), nullptr);
+    EXPECT_NE(one(view.get(), QStringLiteral("connected-pill")), nullptr);
     // The second account comes back from the browser and is sorted in.
     calendar.profile = FakeResponse::json(200, R"({"id": "2", "email": "Kenji.Sato@harborlight.example"})");
     followOpenedLink(1);
     ASSERT_TRUE(waitUntil([&] { return cardSections().count("account") == 2; }, 15s));
     EXPECT_EQ(failureMessage(), QString());
     EXPECT_EQ(cardSections(), (QStringList{"header", "divider", "account", "account", "divider", "add"}));
-    const QList<AccountAvatar *> avatars = view->findChildren<AccountAvatar *>();
+    const QList<AccountAvatar *> avatars = named<AccountAvatar>(view.get(), QString());
     ASSERT_EQ(avatars.size(), 2);
     EXPECT_EQ(avatars.at(1)->initials(), "KS");
     render("two-accounts");
@@ -317,8 +312,8 @@ TEST_F(SetupViewTest, ListedAccountsDecideTheHeaderTheListAndTheOpenTodayButton)
     ASSERT_TRUE(waitUntil([&] { return cardSections().contains("warning") && !failureMessage().isEmpty(); }));
     EXPECT_EQ(cardSections(), (QStringList{"header", "divider", "warning", "divider", "failure", "divider", "account",
                                            "account", "divider", "add"}));
-    EXPECT_FALSE(shownChild<QAbstractButton>(QStringLiteral("add-account-button"))->isEnabled());
-    EXPECT_NE(shownChild(QStringLiteral("connected-pill")), nullptr);
+    EXPECT_FALSE(one<QAbstractButton>(view.get(), QStringLiteral("add-account-button"))->isEnabled());
+    EXPECT_NE(one(view.get(), QStringLiteral("connected-pill")), nullptr);
     render("accounts-failed-not-configured");
 
     // Removing every account turns the open-Today button off again; the window stays.
@@ -382,4 +377,6 @@ TEST_F(SetupViewTest, ABrowserThatNeverComesBackEndsInTheFailureLineAndASecondCl
     EXPECT_EQ(browser.openedLinks().size(), 2);
     ASSERT_EQ(store->googleAccounts().size(), 1);
     EXPECT_EQ(store->googleAccounts().first().email, "emma.collins@northwind.example");
+    // The sync that follows the connection ends before the store goes.
+    EXPECT_TRUE(waitUntil([&] { return store->syncStatus().kind() == AppStore::SyncStatus::Kind::synced; }));
 }
