@@ -51,10 +51,17 @@ QSize KVStatusPill::minimumSizeHint() const
                  hint.height());
 }
 
+void KVStatusPill::setOpacity(qreal opacity)
+{
+    opacity_ = opacity;
+    update();
+}
+
 void KVStatusPill::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    painter.setOpacity(opacity_);
     const KVPalette &colors = kvPalette(this);
     const QColor ink = foreground(tone_, colors);
     QPainterPath shape;

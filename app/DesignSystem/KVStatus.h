@@ -23,6 +23,9 @@ public:
 
     KVStatusTone tone() const { return tone_; }
     QString systemImage() const { return systemImage_; }
+    // Drawn at this opacity (a faded row's chip), without a graphics effect.
+    void setOpacity(qreal opacity);
+    qreal opacity() const { return opacity_; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -33,6 +36,7 @@ protected:
 private:
     QString systemImage_;
     KVStatusTone tone_;
+    qreal opacity_ = 1;
 };
 
 // A 7-point dot with a 2-point halo at 0.18 opacity; while pulsing its opacity swings between 0.4

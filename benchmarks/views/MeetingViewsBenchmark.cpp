@@ -15,7 +15,10 @@
 #include "Views/Today/TodayMeetView.h"
 
 #include <QApplication>
+#include <QAbstractScrollArea>
 #include <QFile>
+#include <QScrollBar>
+#include <QImage>
 
 #include <benchmark/benchmark.h>
 
@@ -105,6 +108,27 @@ void todayFirstBuild(benchmark::State &state)
     }
 }
 BENCHMARK(todayFirstBuild)->Unit(benchmark::kMillisecond);
+
+// One picture of the Today window at the top of the day's list and in its middle (where a
+// scroll step paints).
+void todayPaint(benchmark::State &state)
+{
+    LargeDay day;
+    TodayMeetView today(*day.store);
+    today.resize(TodayMeetView::minimumWindowSize);
+    today.show();
+    QCoreApplication::processEvents();
+    if (state.range(0) == 1) {
+        auto *scroll = today.findChild<QAbstractScrollArea *>();
+        scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum() / 2);
+        QCoreApplication::processEvents();
+    }
+    // An image, as the window's backing store is.
+    QImage picture(today.size(), QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state)
+        today.render(&picture);
+}
+BENCHMARK(todayPaint)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 long residentKiB()
 {

@@ -6,7 +6,6 @@
 #include "Support/AppL10n.h"
 #include "Support/DateFormatting.h"
 
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
@@ -33,11 +32,14 @@ MenuMeetRow::MenuMeetRow(const MenuMeetRowModel &model, int timeColumnWidth, std
     setProperty("eventID", model.id);
     setProperty("isEnded", model.isEnded);
     setProperty("isCurrent", model.isCurrent);
+    // An ended row is faded by its colours (no graphics effect: those do not nest).
+    const qreal fade = model.isEnded ? 0.55 : 1;
+    setProperty("contentOpacity", fade);
     auto *root = new QHBoxLayout(this);
     root->setContentsMargins(12, 6, 12, 6);
     root->setSpacing(10);
 
-    auto *time = new KVLabel(model.startTime, KVFont::system(11, KVFont::Weight::medium), KVColorRef(&KVPalette::text3), this);
+    auto *time = new KVLabel(model.startTime, KVFont::system(11, KVFont::Weight::medium), KVColorRef(&KVPalette::text3, fade), this);
     time->setObjectName(QStringLiteral("row-time"));
     time->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     time->setElideMode(Qt::ElideNone);
@@ -49,7 +51,7 @@ MenuMeetRow::MenuMeetRow(const MenuMeetRowModel &model, int timeColumnWidth, std
     auto *titleLine = new QHBoxLayout;
     titleLine->setSpacing(6);
     auto *title = new KVLabel(model.title, KVFont::system(13, KVFont::Weight::medium),
-                              model.isCurrent ? KVColorRef(&KVPalette::success) : KVColorRef(&KVPalette::text1), this);
+                              model.isCurrent ? KVColorRef(&KVPalette::success) : KVColorRef(&KVPalette::text1, fade), this);
     title->setObjectName(QStringLiteral("row-title"));
     title->setStrikeOut(model.isEnded);
     titleLine->addWidget(title);
@@ -63,7 +65,7 @@ MenuMeetRow::MenuMeetRow(const MenuMeetRowModel &model, int timeColumnWidth, std
     }
     titleLine->addStretch(1);
     details->addLayout(titleLine);
-    auto *calendar = new KVLabel(model.calendarName, KVFont::system(11), KVColorRef(&KVPalette::text3), this);
+    auto *calendar = new KVLabel(model.calendarName, KVFont::system(11), KVColorRef(&KVPalette::text3, fade), this);
     calendar->setObjectName(QStringLiteral("row-calendar"));
     details->addWidget(calendar);
     root->addLayout(details, 1);
@@ -81,10 +83,6 @@ MenuMeetRow::MenuMeetRow(const MenuMeetRowModel &model, int timeColumnWidth, std
         join->setEnabled(link.has_value());
         join->setHelp(AppL10n::text(QStringLiteral("join_account_chooser_help")));
         root->addWidget(join);
-    } else {
-        auto *faded = new QGraphicsOpacityEffect(this);
-        faded->setOpacity(0.55);
-        setGraphicsEffect(faded);
     }
 }
 

@@ -57,9 +57,6 @@ class SetupConnectionCard : public QWidget {
 public:
     explicit SetupConnectionCard(AppStore &store, QWidget *parent = nullptr);
 
-    // What is shown now (the last model applied).
-    const SetupConnectionCardModel &shown() const { return shown_; }
-
 private:
     void refresh();
     void buildHeader(const SetupConnectionCardModel::Header &header);

@@ -7,7 +7,6 @@
 #include "Support/AppL10n.h"
 #include "Support/DateFormatting.h"
 
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -48,23 +47,23 @@ TodayMeetRow::TodayMeetRow(const TodayMeetRowModel &model, int timeColumnWidth, 
         background_ = KVColorRef(&KVPalette::brandSoft);
     setProperty("background", model.isCurrent ? "successSoft" : model.isReady ? "bellSoft" : model.isNext ? "brandSoft" : "");
 
-    auto *outer = new QHBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    // The content fades when ended; the background stays at full strength.
-    auto *content = new QWidget(this);
-    outer->addWidget(content);
+    // An ended row's content is faded by its colours (no graphics effect: those do not nest in a
+    // group box); the background stays at full strength.
+    const qreal fade = model.isEnded ? 0.5 : 1;
+    setProperty("contentOpacity", fade);
+    QWidget *content = this;
     auto *root = new QHBoxLayout(content);
     root->setContentsMargins(14, 12, 14, 12);
     root->setSpacing(14);
 
     auto *times = new QVBoxLayout;
     times->setSpacing(1);
-    auto *start = new KVLabel(model.startTime, KVFont::system(13, KVFont::Weight::medium), KVColorRef(&KVPalette::text1), content);
+    auto *start = new KVLabel(model.startTime, KVFont::system(13, KVFont::Weight::medium), KVColorRef(&KVPalette::text1, fade), content);
     start->setObjectName(QStringLiteral("row-start"));
     start->setElideMode(Qt::ElideNone);
     start->setStrikeOut(model.isEnded);
     times->addWidget(start);
-    auto *end = new KVLabel(model.endTime, KVFont::system(11), KVColorRef(&KVPalette::text3), content);
+    auto *end = new KVLabel(model.endTime, KVFont::system(11), KVColorRef(&KVPalette::text3, fade), content);
     end->setObjectName(QStringLiteral("row-end"));
     end->setElideMode(Qt::ElideNone);
     times->addWidget(end);
@@ -78,7 +77,7 @@ TodayMeetRow::TodayMeetRow(const TodayMeetRowModel &model, int timeColumnWidth, 
     details->setSpacing(2);
     auto *titleLine = new QHBoxLayout;
     titleLine->setSpacing(8);
-    auto *title = new KVLabel(model.title, KVFont::system(13, KVFont::Weight::semibold), KVColorRef(&KVPalette::text1), content);
+    auto *title = new KVLabel(model.title, KVFont::system(13, KVFont::Weight::semibold), KVColorRef(&KVPalette::text1, fade), content);
     title->setObjectName(QStringLiteral("row-title"));
     title->setStrikeOut(model.isEnded);
     titleLine->addWidget(title);
@@ -89,6 +88,7 @@ TodayMeetRow::TodayMeetRow(const TodayMeetRowModel &model, int timeColumnWidth, 
         chip = new KVStatusPill(model.readinessText, QStringLiteral("bell.fill"), KVStatusTone::bell, content);
     if (chip) {
         chip->setObjectName(QStringLiteral("row-chip"));
+        chip->setOpacity(fade);
         // The chip keeps its whole text; the title gives way.
         chip->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
         titleLine->addWidget(chip);
@@ -97,9 +97,9 @@ TodayMeetRow::TodayMeetRow(const TodayMeetRowModel &model, int timeColumnWidth, 
     details->addLayout(titleLine);
     auto *calendarLine = new QHBoxLayout;
     calendarLine->setSpacing(4);
-    calendarLine->addWidget(new KVSymbol(QStringLiteral("person.crop.circle"), 10, KVColorRef(&KVPalette::text3),
+    calendarLine->addWidget(new KVSymbol(QStringLiteral("person.crop.circle"), 10, KVColorRef(&KVPalette::text3, fade),
                                          KVFont::Weight::regular, content));
-    auto *calendar = new KVLabel(model.calendarName, KVFont::system(11), KVColorRef(&KVPalette::text3), content);
+    auto *calendar = new KVLabel(model.calendarName, KVFont::system(11), KVColorRef(&KVPalette::text3, fade), content);
     calendar->setObjectName(QStringLiteral("row-calendar"));
     calendarLine->addWidget(calendar, 1);
     details->addLayout(calendarLine);
@@ -110,10 +110,8 @@ TodayMeetRow::TodayMeetRow(const TodayMeetRowModel &model, int timeColumnWidth, 
         auto *ended = new KVStatusPill(AppL10n::text(QStringLiteral("ended")), KVStatusTone::neutral, content);
         ended->setObjectName(QStringLiteral("row-ended"));
         ended->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        ended->setOpacity(fade);
         root->addWidget(ended);
-        auto *faded = new QGraphicsOpacityEffect(content);
-        faded->setOpacity(0.5);
-        content->setGraphicsEffect(faded);
     } else {
         const bool prominent = model.isReady || model.isCurrent;
         const QString label = AppL10n::text(model.isCurrent ? QStringLiteral("join_current_meet") : QStringLiteral("join"));

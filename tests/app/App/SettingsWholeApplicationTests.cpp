@@ -18,6 +18,7 @@
 #include <QJsonObject>
 #include <QPixmap>
 #include <QScreen>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -254,4 +255,105 @@ TEST_F(SettingsRoadTest, AccountsCalendarsLeadTimeTestNotificationAndRemovalFrom
     app->terminate();
     EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
     EXPECT_EQ(notifications.notifications().size(), delivered);
+}
+
+namespace {
+
+// The demo program with a screen reader's access, for the shortcuts pane.
+class ShortcutRoadTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        KV_REQUIRE(displayProblem());
+        KV_REQUIRE(session.problem());
+        KV_REQUIRE(accessibility.problem());
+        session.setVariable(AppDelegate::skipLaunchLocationCheckVariable, QStringLiteral("1"));
+        session.setVariable(QStringLiteral("KESTRIVANE_APPCAST_URL"), server.baseURL().resolved(QUrl("/appcast.xml")).toString());
+        obstruction.setWindowRole(QStringLiteral("obstruction"));
+        obstruction.setGeometry(100, 100, 400, 300);
+    }
+
+    QString press(const QString &name)
+    {
+        return accessibility.press(QStringLiteral("pid:%1").arg(app->processId()), QStringLiteral("push button"), name);
+    }
+    bool shows(const QString &name)
+    {
+        return !findAccessibles(accessibility.tree(QStringLiteral("pid:%1").arg(app->processId())), "push button", name).isEmpty();
+    }
+    void raiseObstruction()
+    {
+        obstruction.show();
+        obstruction.raise();
+        waitUntil([] { return x11TopmostRole() == u"obstruction"; }, 5s);
+    }
+    std::optional<QByteArray> storedShortcut(const QString &key) const
+    {
+        QFile file(session.configHome() + "/kestrivane/" + BundleInfo::main().bundleIdentifier() + ".json");
+        if (!file.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        const QJsonValue value = QJsonDocument::fromJson(file.readAll()).object().value(key);
+        if (!value.isObject())
+            return std::nullopt;
+        return QByteArray::fromBase64(value.toObject().value("data").toString().toLatin1());
+    }
+
+    DesktopSession session;
+    FakeGoogleServer server;
+    AccessibilityBus accessibility{session};
+    QWidget obstruction;
+    QProcess *app = nullptr;
+};
+
+} // namespace
+
+TEST_F(ShortcutRoadTest, ARecordedShortcutReplacesTheHotKeyAndTheCurrentOneIsRecordedAgain)
+{
+    app = session.start(program, {"--demo-data", "--demo-locale=en"});
+    ASSERT_TRUE(app->waitForStarted(5000));
+    ASSERT_TRUE(waitUntil([] { return x11TopLevels("today-meets").size() == 1; }, patience));
+    ASSERT_TRUE(waitUntil([&] { return press("Settings") == QString(); }, patience));
+    ASSERT_TRUE(waitUntil([] { return x11TopLevels("settings").size() == 1; }, patience));
+    ASSERT_EQ(press("Shortcuts"), QString());
+    const QString settingsWindow = QString::number(x11TopLevels("settings").first().id);
+    const auto record = [&](const QString &current, const QString &keys) {
+        ASSERT_TRUE(waitUntil([&] { return press(current) == QString(); }, patience));
+        ASSERT_EQ(session.run("xdotool", {"windowfocus", "--sync", settingsWindow}).exitCode, 0);
+        spin(300ms);
+        ASSERT_TRUE(pressKeys({keys}));
+    };
+
+    // Ctrl+Alt+Super+K: saved; it opens the Today window, M no longer does.
+    record("⌃⌥⌘M", "ctrl+alt+super+k");
+    ASSERT_TRUE(waitUntil([&] { return storedShortcut("shortcut.openTodayMeets") == R"({"keyCode":40,"keyEquivalent":"K","modifiers":6400})"; }, patience))
+        << storedShortcut("shortcut.openTodayMeets").value_or("none").toStdString();
+    raiseObstruction();
+    ASSERT_TRUE(pressKeys({"ctrl+alt+super+k"}));
+    EXPECT_TRUE(waitUntil([] { return x11TopmostRole() == u"today-meets"; }, patience));
+    raiseObstruction();
+    ASSERT_TRUE(pressKeys({"ctrl+alt+super+m"}));
+    spin(500ms);
+    EXPECT_EQ(x11TopmostRole(), "obstruction");
+
+    // The current combination, pressed while recording, is recorded again and opens nothing.
+    record("⌃⌥⌘K", "ctrl+alt+super+k");
+    raiseObstruction();
+    spin(500ms);
+    EXPECT_EQ(x11TopmostRole(), "obstruction");
+    EXPECT_TRUE(waitUntil([&] { return shows("⌃⌥⌘K"); }, patience));
+    // Escape ends a recording.
+    record("⌃⌥⌘K", "Escape");
+    EXPECT_TRUE(waitUntil([&] { return shows("⌃⌥⌘K"); }, patience));
+    EXPECT_FALSE(shows("Type shortcut…"));
+
+    // Reset: both defaults again, and M opens the Today window.
+    ASSERT_TRUE(waitUntil([&] { return press("Reset to Defaults") == QString(); }, patience));
+    ASSERT_TRUE(waitUntil([&] { return storedShortcut("shortcut.openTodayMeets") == R"({"keyCode":46,"keyEquivalent":"M","modifiers":6400})"; }, patience));
+    EXPECT_EQ(storedShortcut("shortcut.joinMeet"), R"({"keyCode":38,"keyEquivalent":"J","modifiers":6400})");
+    raiseObstruction();
+    ASSERT_TRUE(pressKeys({"ctrl+alt+super+m"}));
+    EXPECT_TRUE(waitUntil([] { return x11TopmostRole() == u"today-meets"; }, patience));
+
+    app->terminate();
+    EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
 }

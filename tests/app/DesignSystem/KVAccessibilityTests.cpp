@@ -40,6 +40,10 @@ TEST(KVAccessibilityTest, AScreenReaderReadsAndPressesThePaintedComponents)
     remove->setSymbol(QStringLiteral("minus.circle"));
     remove->setToolTip(QStringLiteral("Remove ada@example.com"));
     layout->addWidget(remove);
+    auto *toggle = new KVButton(QStringLiteral("Launch at login"), KVButton::Style::bordered);
+    toggle->setCheckable(true);
+    toggle->setChecked(true);
+    layout->addWidget(toggle);
     layout->addWidget(new KVFooterIconButton(QStringLiteral("Quit"), QStringLiteral("power"), true, [&] { ran << "quit"; }));
     layout->addWidget(new KVIssueBanner(QStringLiteral("Meetings could not be updated"), QStringLiteral("Check your connection."),
                                         {QStringLiteral("Retry"), [&] { ran << "retry"; }}));
@@ -64,6 +68,8 @@ TEST(KVAccessibilityTest, AScreenReaderReadsAndPressesThePaintedComponents)
     EXPECT_TRUE(joinNode.value(QStringLiteral("actions")).toArray().contains(QStringLiteral("Press")));
     const QJsonObject disabledNode = one(QStringLiteral("push button"), QStringLiteral("Join Now"));
     EXPECT_FALSE(test::hasState(disabledNode, QStringLiteral("enabled")));
+    const QJsonObject toggleNode = one(QStringLiteral("push button"), QStringLiteral("Launch at login"));
+    EXPECT_TRUE(test::hasState(toggleNode, QStringLiteral("checked")));
     // A button without a title is named by its tooltip.
     one(QStringLiteral("push button"), QStringLiteral("Remove ada@example.com"));
     one(QStringLiteral("push button"), QStringLiteral("Settings"));
@@ -84,5 +90,8 @@ TEST(KVAccessibilityTest, AScreenReaderReadsAndPressesThePaintedComponents)
     bus.press(test::AccessibilityBus::self(), QStringLiteral("push button"), QStringLiteral("Join Now"));
     EXPECT_TRUE(test::waitUntil([&] { return ran.count("join") == 2 && ran.contains("retry"); }));
     EXPECT_FALSE(ran.contains("disabled"));
+    // A checkable one toggles.
+    EXPECT_EQ(bus.press(test::AccessibilityBus::self(), QStringLiteral("push button"), QStringLiteral("Launch at login")), QString());
+    EXPECT_TRUE(test::waitUntil([&] { return !toggle->isChecked(); }));
     EXPECT_NE(bus.press(test::AccessibilityBus::self(), QStringLiteral("push button"), QStringLiteral("No such button")), QString());
 }

@@ -4,6 +4,7 @@
 #include "DesignSystem/KVGrouping.h"
 #include "DesignSystem/KVLabel.h"
 #include "DesignSystem/KVStatus.h"
+#include "DesignSystem/KVViewSupport.h"
 #include "Support/AppNotificationCenter.h"
 #include "TestSupport/TestEnvironment.h"
 #include "Views/Settings/AboutPane.h"
@@ -18,6 +19,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTest>
+#include <QTextDocumentFragment>
 
 #include <gtest/gtest.h>
 
@@ -203,6 +205,10 @@ TEST(AccountsPaneTest, RowsInitialsRemovalAndNothingOfARemovedAccountStays)
     EXPECT_TRUE(texts.contains("bo@example.com"));
     EXPECT_EQ(texts.count("bo@example.com"), 1); // an account without a name shows its address once
     EXPECT_TRUE(texts.contains("Remove ann@example.com"));
+    // A tooltip that Qt would read as rich text shows its text as it is.
+    EXPECT_EQ(QTextDocumentFragment::fromHtml(plainTextToolTip("Remove <b>x</b>@example.com")).toPlainText(),
+              "Remove <b>x</b>@example.com");
+    EXPECT_EQ(plainTextToolTip("Remove ann@example.com"), "Remove ann@example.com");
 
     // Removing one keeps the others in order; nothing of it is left.
     QList<KVButton *> removes = pane.findChildren<KVButton *>("removeAccount");
