@@ -97,7 +97,17 @@ protected:
     {
         QPainter painter(this);
         const KVPalette &colors = kvPalette(this);
-        painter.fillRect(rect(), withOpacity(colors.surface, 0.6));
+        QPainterPath area;
+        area.addRect(QRectF(rect()));
+        // Inside the panel's rounded corners when it is translucent.
+        if (QWidget *panel = parentWidget(); panel && window()->testAttribute(Qt::WA_TranslucentBackground)) {
+            QPainterPath rounded;
+            rounded.addRoundedRect(QRectF(QRect(mapFrom(panel, QPoint(0, 0)), panel->size())), KVDesign::popoverCornerRadius,
+                                   KVDesign::popoverCornerRadius);
+            area = area.intersected(rounded);
+            painter.setRenderHint(QPainter::Antialiasing);
+        }
+        painter.fillPath(area, withOpacity(colors.surface, 0.6));
         painter.fillRect(QRect(0, 0, width(), 1), withOpacity(colors.divider, 0.5));
     }
 };

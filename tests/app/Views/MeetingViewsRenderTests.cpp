@@ -4,6 +4,7 @@
 #include "app/Views/ViewTestSupport.h"
 
 #include <QImage>
+#include <QVBoxLayout>
 
 using namespace kestrivane;
 using namespace kestrivane::test;
@@ -57,6 +58,39 @@ TEST_F(MeetingViewsRenderTest, DemoStatesInBothLanguagesAndSchemes)
                 EXPECT_GT(inkShare(panelImage), 0.02) << suffix.toStdString();
                 EXPECT_GT(inkShare(todayImage), 0.02) << suffix.toStdString();
             }
+        }
+    }
+}
+
+// With a compositor the panel is the popover's translucent colour inside rounded corners; without
+// one it is opaque on the window colour.
+TEST_F(MeetingViewsRenderTest, ThePanelIsTranslucentAndRoundedOnlyInATranslucentWindow)
+{
+    auto store = makeStore({});
+    UpdateStatusStore updates;
+    for (const bool translucent : {false, true}) {
+        QWidget window(nullptr, Qt::FramelessWindowHint);
+        window.setAttribute(Qt::WA_TranslucentBackground, translucent);
+        auto *layout = new QVBoxLayout(&window);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto *panel = new MenuBarView(*store, updates, recorded.actions());
+        layout->addWidget(panel);
+        window.show();
+        settle();
+        QImage image(panel->size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        panel->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        image.save(artifact(translucent ? QStringLiteral("panel-translucent") : QStringLiteral("panel-opaque")));
+        const QColor corner = image.pixelColor(0, 0);
+        const QColor bottomCorner = image.pixelColor(0, image.height() - 1);
+        const QColor inside = image.pixelColor(image.width() / 2, 4);
+        if (translucent) {
+            EXPECT_EQ(corner.alpha(), 0);
+            EXPECT_EQ(bottomCorner.alpha(), 0);
+            EXPECT_NEAR(inside.alphaF(), KVPalette::light().popover.alphaF(), 0.02);
+        } else {
+            EXPECT_EQ(corner.alpha(), 255);
+            EXPECT_EQ(inside.alpha(), 255);
         }
     }
 }
