@@ -152,7 +152,8 @@ KVGroupBox::KVGroupBox(QWidget *parent) : QWidget(parent)
     frame_ = new Frame(this);
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->setSpacing(0);
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    // Preferred, not Maximum: a maximum would hold it at the height of its unwrapped rows.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     setGraphicsEffect(new RoundedClip(this));
 }
 
