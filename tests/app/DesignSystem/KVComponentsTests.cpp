@@ -10,6 +10,7 @@
 #include "TestSupport/TestEnvironment.h"
 
 #include <QApplication>
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QHelpEvent>
 #include <QPainter>
@@ -212,6 +213,22 @@ TEST(KVComponentsTest, GroupBoxClipsItsRowsToItsCornersAndDividersKeepTheirInset
         EXPECT_EQ(screen.pixelColor(120, 50).rgb(), QColor(255, 0, 0).rgb());
         EXPECT_EQ(screen.pixelColor(19, 50).rgb(), QColor(0, 0, 255).rgb());
         EXPECT_EQ(screen.pixelColor(30, 22).rgb(), QColor(255, 0, 0).rgb());
+
+        // A row with a graphics effect of its own draws too, through the effect.
+        row->setFixedHeight(30);
+        auto *faded = new Solid;
+        faded->setFixedHeight(30);
+        auto *effect = new QGraphicsOpacityEffect(faded);
+        effect->setOpacity(0.5);
+        faded->setGraphicsEffect(effect);
+        onScreen->addRow(faded);
+        test::spin(200ms);
+        const QImage withEffect = window.screen()->grabWindow(window.winId()).toImage();
+        EXPECT_EQ(withEffect.pixelColor(120, 35).rgb(), QColor(255, 0, 0).rgb());
+        const QColor half = withEffect.pixelColor(120, 65);
+        EXPECT_NEAR(half.red(), 255, 3);
+        EXPECT_NEAR(half.green(), 128, 4);
+        EXPECT_NEAR(half.blue(), 128, 4);
     }
 
     // The inset divider: a hairline from 14 to width - 14 in dividerSoft at half its alpha.
