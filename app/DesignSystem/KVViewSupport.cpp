@@ -86,6 +86,16 @@ void orderTabFocusByLayout(QWidget *root)
     QList<QWidget *> stops;
     QSet<QWidget *> seen;
     collectTabStops(root, root, stops, seen);
+    if (stops.isEmpty())
+        return;
+    // The ordered stops take the place of the one that comes first in the focus chain now, so Tab
+    // from the root itself reaches the first of them.
+    const QSet<QWidget *> stopSet(stops.cbegin(), stops.cend());
+    QWidget *earliest = root->nextInFocusChain();
+    while (earliest != root && !stopSet.contains(earliest))
+        earliest = earliest->nextInFocusChain();
+    if (earliest != root && earliest != stops.first())
+        QWidget::setTabOrder(earliest, stops.first());
     for (qsizetype i = 1; i < stops.size(); ++i)
         QWidget::setTabOrder(stops.at(i - 1), stops.at(i));
 }

@@ -129,9 +129,16 @@ TEST(KVComponentsTest, ButtonsShowPressedDisabledAndKeyboardFocusLooks)
     help->setEnabled(false);
     auto *other = new KVButton(QStringLiteral("Other"), KVButton::Style::bordered, [] {});
     auto *footer = new KVFooterIconButton(QStringLiteral("Sync"), QStringLiteral("arrow.clockwise"), false, [] {});
+    // A plain button in a container of its own size.
+    auto *tight = new QWidget;
+    auto *tightLayout = new QHBoxLayout(tight);
+    tightLayout->setContentsMargins(0, 0, 0, 0);
+    auto *plain = new KVButton(QStringLiteral("Disconnect All"), KVButton::Style::plain, [] {});
+    tightLayout->addWidget(plain);
     layout->addWidget(help);
     layout->addWidget(other);
     layout->addWidget(footer);
+    layout->addWidget(tight);
     window.show();
     window.activateWindow();
     ASSERT_TRUE(test::waitUntil([&] { return window.isActiveWindow(); }));
@@ -160,6 +167,23 @@ TEST(KVComponentsTest, ButtonsShowPressedDisabledAndKeyboardFocusLooks)
     const QColor ring = shot.pixelColor(beside);
     const QColor paper = shot.pixelColor(other->geometry().topLeft() + QPoint(-8, other->height() / 2));
     EXPECT_NE(ring, paper);
+
+    // Neither the control's parent nor its own bounds cut the ring: it shows above and beside.
+    plain->setFocus(Qt::TabFocusReason);
+    QCoreApplication::processEvents();
+    const QImage tightShot = window.grab().toImage();
+    const QRect area(plain->mapTo(&window, QPoint(0, 0)), plain->size());
+    EXPECT_NE(tightShot.pixelColor(area.center().x(), area.top() - 2), paper);
+    EXPECT_NE(tightShot.pixelColor(area.center().x(), area.bottom() + 2), paper);
+    EXPECT_NE(tightShot.pixelColor(area.left() - 2, area.center().y()), paper);
+
+    // Focus that moves on because the focused control hides came from no key: no ring.
+    other->setFocus(Qt::MouseFocusReason);
+    other->hide();
+    QCoreApplication::processEvents();
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    EXPECT_NE(QApplication::focusWidget(), other);
+    EXPECT_FALSE(showsKeyboardFocusRing(QApplication::focusWidget()));
 }
 
 TEST(KVComponentsTest, GroupBoxClipsItsRowsToItsCornersAndDividersKeepTheirInsets)
@@ -229,6 +253,25 @@ TEST(KVComponentsTest, GroupBoxClipsItsRowsToItsCornersAndDividersKeepTheirInset
         EXPECT_NEAR(half.red(), 255, 3);
         EXPECT_NEAR(half.green(), 128, 4);
         EXPECT_NEAR(half.blue(), 128, 4);
+    }
+
+    // A row whose text wraps in a narrow column makes the box taller.
+    {
+        QWidget column;
+        auto *stack = new QVBoxLayout(&column);
+        auto *wrapping = new KVGroupBox;
+        auto *text = new KVLabel(QString(40, u'w').replace(u'w', QStringLiteral("word ")), KVFont::system(13),
+                                 KVColorRef(&KVPalette::text1));
+        text->setMaxLines(0);
+        wrapping->addRow(text);
+        stack->addWidget(wrapping);
+        stack->addStretch(1);
+        column.resize(160, 600);
+        column.setAttribute(Qt::WA_DontShowOnScreen);
+        column.show();
+        stack->activate();
+        EXPECT_GT(text->visibleLines().size(), 3);
+        EXPECT_GE(wrapping->height(), text->heightForWidth(text->width()));
     }
 
     // The inset divider: a hairline from 14 to width - 14 in dividerSoft at half its alpha.
