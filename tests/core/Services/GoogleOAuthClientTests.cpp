@@ -199,6 +199,8 @@ TEST_F(GoogleOAuthClientTest, RedirectArrivingWhileTheClientWaitsCompletesAndCon
 {
     auto client = makeClient();
     runTask(client->connect(browserInBackground()));
+    // The background browser takes its page too, before the test (which it writes to) ends.
+    ASSERT_TRUE(waitUntil([&] { return pages.size() == 1; }));
     EXPECT_EQ(store->token, (OAuthToken{oauth.accessToken, oauth.refreshToken, now.addSecs(3599)}));
     EXPECT_TRUE(client->hasToken());
     client->disconnect();
