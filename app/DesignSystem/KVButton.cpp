@@ -5,6 +5,8 @@
 #include "DesignSystem/KVSymbols.h"
 #include "DesignSystem/KVViewSupport.h"
 
+#include <QAbstractScrollArea>
+#include <QApplication>
 #include <QFocusEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -17,10 +19,54 @@ constexpr int symbolSpacing = 4;
 constexpr int ringOutset = 3;  // 1 pixel of gap, then the 2-pixel ring
 const char ringProperty[] = "kvFocusRing";
 
-// The ring around a control, a sibling above it in its parent.
+// Where a control's ring is drawn: the nearest scrolled viewport around it, else its window, so
+// neither the control's bounds nor its parent's cut the ring.
+QWidget *ringHost(QWidget *control)
+{
+    for (QWidget *w = control->parentWidget(); w; w = w->parentWidget()) {
+        if (w->isWindow())
+            return w;
+        if (qobject_cast<QAbstractScrollArea *>(w->parentWidget())
+            && static_cast<QAbstractScrollArea *>(w->parentWidget())->viewport() == w)
+            return w;
+    }
+    return nullptr;
+}
+
+// Whether the last focus change left a control that was being hidden: the focus that Qt then
+// hands on with a Tab reason did not come from the keyboard.
+bool focusLeftHiddenControl = false;
+
+class FocusOutWatcher : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        if (event->type() == QEvent::FocusOut && object->isWidgetType()) {
+            auto *widget = static_cast<QWidget *>(object);
+            focusLeftHiddenControl = !widget->isVisibleTo(widget->window()) || widget->isHidden();
+        }
+        return false;
+    }
+};
+
+void watchFocusOut()
+{
+    static QPointer<FocusOutWatcher> watcher;
+    if (watcher || !qApp)
+        return;
+    watcher = new FocusOutWatcher(qApp);
+    qApp->installEventFilter(watcher);
+    // Read by the FocusIn that follows the FocusOut, then forgotten.
+    QObject::connect(qApp, &QApplication::focusChanged, watcher, [] { focusLeftHiddenControl = false; });
+}
+
+// The ring around a control, drawn above everything in the ring's host.
 class FocusRing : public QWidget {
 public:
-    FocusRing(QWidget *control, qreal radius) : QWidget(control->parentWidget()), control_(control), radius_(radius)
+    FocusRing(QWidget *control, QWidget *host, qreal radius) : QWidget(host), control_(control), radius_(radius)
     {
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setAttribute(Qt::WA_NoSystemBackground);
@@ -30,7 +76,8 @@ public:
 
     void follow()
     {
-        setGeometry(control_->geometry().adjusted(-ringOutset, -ringOutset, ringOutset, ringOutset));
+        const QRect area(control_->mapTo(parentWidget(), QPoint(0, 0)), control_->size());
+        setGeometry(area.adjusted(-ringOutset, -ringOutset, ringOutset, ringOutset));
         raise();
     }
 
@@ -51,24 +98,34 @@ private:
     qreal radius_;
 };
 
-// Follows the control's focus, geometry and visibility.
+// Follows the control's focus, visibility and place (its own and its ancestors' moves).
 class FocusRingTracker : public QObject {
 public:
     FocusRingTracker(QWidget *control, qreal radius) : QObject(control), control_(control), radius_(radius)
     {
         control->installEventFilter(this);
+        watchFocusOut();
     }
     ~FocusRingTracker() override { delete ring_; }
 
     FocusRing *ring() const { return ring_; }
 
 protected:
-    bool eventFilter(QObject *, QEvent *event) override
+    bool eventFilter(QObject *object, QEvent *event) override
     {
+        if (object != control_) {
+            if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) && ring_ && ring_->isVisible())
+                ring_->follow();
+            else if (event->type() == QEvent::ParentChange)
+                hideRing();
+            return false;
+        }
         switch (event->type()) {
         case QEvent::FocusIn: {
             const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-            if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason)
+            const bool keyboard = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason
+                                  || reason == Qt::ShortcutFocusReason;
+            if (keyboard && !focusLeftHiddenControl)
                 showRing();
             else
                 hideRing();
@@ -93,12 +150,14 @@ protected:
 private:
     void showRing()
     {
-        if (!control_->parentWidget())
+        QWidget *host = ringHost(control_);
+        if (!host)
             return;
-        if (!ring_ || ring_->parentWidget() != control_->parentWidget()) {
+        if (!ring_ || ring_->parentWidget() != host) {
             delete ring_;
-            ring_ = new FocusRing(control_, radius_);
+            ring_ = new FocusRing(control_, host, radius_);
         }
+        watchAncestors(host);
         ring_->follow();
         ring_->show();
     }
@@ -107,11 +166,27 @@ private:
     {
         if (ring_)
             ring_->hide();
+        watchAncestors(nullptr);
+    }
+
+    // Watches the widgets between the control and `host` (none when null) for moves.
+    void watchAncestors(QWidget *host)
+    {
+        for (const QPointer<QWidget> &ancestor : std::as_const(ancestors_)) {
+            if (ancestor)
+                ancestor->removeEventFilter(this);
+        }
+        ancestors_.clear();
+        for (QWidget *w = control_->parentWidget(); w && w != host; w = w->parentWidget()) {
+            w->installEventFilter(this);
+            ancestors_ << w;
+        }
     }
 
     QWidget *control_;
     qreal radius_;
     QPointer<FocusRing> ring_;
+    QList<QPointer<QWidget>> ancestors_;
 };
 } // namespace
 
@@ -134,15 +209,6 @@ QColor pressedColor(const QColor &color, ColorScheme scheme)
     return scheme == ColorScheme::dark ? color.lighter(112) : color.darker(112);
 }
 
-void paintFocusRing(QPainter &painter, const QWidget *widget, const QPainterPath &shape)
-{
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(withOpacity(KVDesign::accent(colorScheme(widget)), 0.5), 2));
-    painter.drawPath(shape);
-    painter.restore();
-}
 
 KVButton::KVButton(const QString &title, Style style, QWidget *parent) : QAbstractButton(parent), style_(style)
 {

@@ -63,12 +63,11 @@ private:
     bool expanding_ = false;
 };
 
-// Paints the keyboard-focus ring around `shape` (in widget coordinates).
-void paintFocusRing(QPainter &painter, const QWidget *widget, const QPainterPath &shape);
 // Shows the keyboard-focus ring (2 pixels of the accent at 0.5, 1 pixel outside the control's
 // rounded shape of `radius`) while `control` has the focus it got from the keyboard (Tab,
-// Backtab, a shortcut), never after a click. The ring is drawn by a sibling over the control's
-// parent, so it may reach outside the control.
+// Backtab, a shortcut), never after a click nor when the focus moves on because the focused
+// control was hidden. The ring is drawn over the control's window (or the scrolled viewport
+// around it), so neither the control's bounds nor its parent's cut it.
 void attachKeyboardFocusRing(QWidget *control, qreal radius);
 // Whether `control` shows its keyboard-focus ring now.
 bool showsKeyboardFocusRing(const QWidget *control);

@@ -34,8 +34,10 @@ protected:
     {
         QPaintDevice *device = painter->device();
         const int type = device ? device->devType() : 0;
-        // The window's backing store is an image; grabs and other targets take the picture road.
-        if (type != QInternal::Image) {
+        // The window's backing store is an image; grabs and other targets take the picture road,
+        // and so does a box with an effect inside: that effect opens its own painter on the target,
+        // which cannot while this one paints it.
+        if (type != QInternal::Image || holdsEffect(parent())) {
             drawMasked(painter);
             return;
         }
@@ -93,6 +95,18 @@ protected:
     }
 
 private:
+    static bool holdsEffect(const QObject *object)
+    {
+        for (const QObject *child : object->children()) {
+            if (!child->isWidgetType())
+                continue;
+            const auto *widget = static_cast<const QWidget *>(child);
+            if ((widget->graphicsEffect() && widget->graphicsEffect()->isEnabled()) || holdsEffect(widget))
+                return true;
+        }
+        return false;
+    }
+
     // Where the target's pixels cannot be read: the box drawn into a picture and masked.
     void drawMasked(QPainter *painter)
     {
@@ -152,7 +166,8 @@ KVGroupBox::KVGroupBox(QWidget *parent) : QWidget(parent)
     frame_ = new Frame(this);
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->setSpacing(0);
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    // Preferred, not Maximum: a maximum would hold it at the height of its unwrapped rows.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     setGraphicsEffect(new RoundedClip(this));
 }
 

@@ -14,6 +14,7 @@ namespace kestrivane {
 // A rounded, bordered container for rows: the rows stack with spacing 0 on the palette's surface,
 // inside a corner radius of 8 and a 0.5 border; nothing of a row shows outside the corners (the
 // box and its rows are drawn through an antialiased rounded mask, whatever lies behind the box).
+// Rows may carry graphics effects; a box that holds one is drawn through a picture, which is slower.
 class KVGroupBox : public QWidget {
     Q_OBJECT
 

@@ -58,7 +58,15 @@ void KVLabel::setUpperCase(bool upperCase)
 
 QString KVLabel::displayText() const
 {
-    return upperCase_ ? AppL10n::locale().toUpper(text()) : text();
+    QString shown = upperCase_ ? AppL10n::locale().toUpper(text()) : text();
+    if (maxLines_ == 1) {
+        // One line: line breaks become spaces.
+        for (QChar &c : shown) {
+            if (c == u'\n' || c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+                c = u' ';
+        }
+    }
+    return shown;
 }
 
 QFont KVLabel::drawFont() const

@@ -24,7 +24,7 @@ public:
     // Shown upper-cased in the application's lookup language.
     void setUpperCase(bool upperCase);
 
-    // The text as drawn (upper-cased where asked), before eliding.
+    // The text as drawn (upper-cased where asked, line breaks as spaces on one line), before eliding.
     QString displayText() const;
     // The lines as drawn in the current width, elided where cut.
     QStringList visibleLines() const;

@@ -41,4 +41,8 @@ QString plainTextToolTip(const QString &text);
 // nested layouts deleted.
 void clearLayout(QLayout *layout);
 
+// Puts the widgets under `root` that take Tab focus into the order of its layouts (top to bottom,
+// leading to trailing); widgets outside any layout follow in the order of their creation.
+void orderTabFocusByLayout(QWidget *root);
+
 } // namespace kestrivane

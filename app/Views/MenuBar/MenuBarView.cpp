@@ -40,6 +40,7 @@ public:
         setAccessibleName(title);
         setCursor(Qt::PointingHandCursor);
         setFocusPolicy(Qt::TabFocus);
+        attachKeyboardFocusRing(this, 10);
         auto *row = new QHBoxLayout(this);
         row->setContentsMargins(12, 10, 12, 10);
         row->setSpacing(10);
@@ -82,8 +83,6 @@ protected:
             tile.addRoundedRect(QRectF(icon->geometry()), 6, 6);
             painter.fillPath(tile, colors.brandSoft);
         }
-        if (hasFocus())
-            paintFocusRing(painter, this, card);
     }
 };
 
@@ -145,6 +144,7 @@ void MenuBarView::refresh()
     if (!store_ || !updateStatus_)
         return;
     AppStore &store = *store_;
+    const int builds = buildCount_;
     const QDateTime now = store.presentationDate();
     const QTimeZone zone = QTimeZone::systemTimeZone();
     const MenuBarMeetings meetings = MenuBarMeetings::derive(store, now, zone);
@@ -183,6 +183,8 @@ void MenuBarView::refresh()
         update = AppL10n::format(QStringLiteral("update_available_version"), *version);
     if (shownUpdateBanner_ != update)
         buildUpdateBanner(update);
+    if (buildCount_ != builds)
+        orderTabFocusByLayout(this);
 }
 
 void MenuBarView::buildHeader(const HeaderModel &model)
@@ -322,6 +324,14 @@ QWidget *MenuBarView::makeFooter()
     add(QStringLiteral("footer_settings"), QStringLiteral("gearshape"), false, actions.openSettings);
     add(QStringLiteral("footer_quit"), QStringLiteral("power"), true, actions.quit);
     return footer;
+}
+
+void MenuBarView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // The panel opens with no button focused: the view itself holds the focus, Tab goes on to
+    // the first button.
+    setFocus(Qt::OtherFocusReason);
 }
 
 void MenuBarView::paintEvent(QPaintEvent *)

@@ -54,6 +54,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void buildHeader(const HeaderModel &model);

@@ -13,13 +13,15 @@
 
 namespace kestrivane {
 
-CalendarSelectionSwitch::CalendarSelectionSwitch(bool on, std::function<void(bool)> onToggle, QWidget *parent)
+CalendarSelectionSwitch::CalendarSelectionSwitch(bool on, std::function<void(bool)> onToggle, QWidget *parent,
+                                                 const QString &accessibleName)
     : QAbstractButton(parent), onToggle_(std::move(onToggle))
 {
     setCheckable(true);
     setFixedSize(34, 20);
     setFocusPolicy(Qt::TabFocus);
-    setAccessibleName(AppL10n::text(QStringLiteral("settings_section_calendars")));
+    attachKeyboardFocusRing(this, 10);
+    setAccessibleName(accessibleName.isNull() ? AppL10n::text(QStringLiteral("settings_section_calendars")) : accessibleName);
     setOn(on);
     connect(this, &QAbstractButton::clicked, this, [this] {
         if (onToggle_)
@@ -68,20 +70,8 @@ void CalendarSelectionSwitch::paintEvent(QPaintEvent *)
     QPainterPath outline;
     outline.addRoundedRect(track.adjusted(0.25, 0.25, -0.25, -0.25), 10, 10);
     painter.strokePath(outline, QPen(on ? withOpacity(Qt::white, 0.2) : palette.border, 0.5));
-    if (keyboardFocus_ && hasFocus() && focusPolicy() != Qt::NoFocus)
-        paintFocusRing(painter, this, shape);
 }
 
-void CalendarSelectionSwitch::focusInEvent(QFocusEvent *event)
-{
-    keyboardFocus_ = isKeyboardFocusReason(event->reason());
-    QAbstractButton::focusInEvent(event);
-}
 
-void CalendarSelectionSwitch::focusOutEvent(QFocusEvent *event)
-{
-    keyboardFocus_ = false;
-    QAbstractButton::focusOutEvent(event);
-}
 
 } // namespace kestrivane

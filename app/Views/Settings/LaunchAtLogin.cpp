@@ -230,7 +230,8 @@ LaunchAtLoginRow::LaunchAtLoginRow(std::shared_ptr<LoginItemService> service, QW
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
-    switch_ = new CalendarSelectionSwitch(false, [this](bool on) { setLaunchAtLogin(on); });
+    switch_ = new CalendarSelectionSwitch(false, [this](bool on) { setLaunchAtLogin(on); }, nullptr,
+                                          AppL10n::text(QStringLiteral("settings_launch_at_login")));
     switch_->setObjectName(QStringLiteral("launchAtLogin"));
     layout->addWidget(new SettingsRow(QStringLiteral("power"), KVColorRef(&KVPalette::fill1), KVColorRef(&KVPalette::text2),
                                       AppL10n::text(QStringLiteral("settings_launch_at_login")), switch_, this));

@@ -47,6 +47,10 @@ PaneHeader::PaneHeader(const QString &title, QWidget *trailing, QWidget *parent)
     }
 }
 
+namespace {
+constexpr int titleWidthKept = 160;
+} // namespace
+
 SettingsRow::SettingsRow(const QString &icon, KVColorRef iconBackground, KVColorRef iconColor, const QString &title,
                          QWidget *trailing, QWidget *parent)
     : QWidget(parent)
@@ -57,6 +61,8 @@ SettingsRow::SettingsRow(const QString &icon, KVColorRef iconBackground, KVColor
     layout->addWidget(new SymbolTile(24, 6, icon, 12, KVFont::Weight::medium, std::move(iconBackground), std::move(iconColor), this));
     auto *label = new KVLabel(title, KVFont::system(13), KVColorRef(&KVPalette::text1), this);
     label->setMaxLines(0);
+    // A wrapping text beside it gives way first: the title keeps one line up to this width.
+    label->setMinimumWidth(std::min(label->sizeHint().width(), titleWidthKept));
     layout->addWidget(label, 1);
     layout->addSpacing(2); // 10 of spacing on each side make the 12 of at least
     if (trailing) {
@@ -152,10 +158,6 @@ void KVSegmentedControl::paintEvent(QPaintEvent *)
     painter.strokePath(border, QPen(palette.border, 0.5));
 }
 
-bool isKeyboardFocusReason(Qt::FocusReason reason)
-{
-    return reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
-}
 
 QVBoxLayout *makePaneLayout(QWidget *pane)
 {

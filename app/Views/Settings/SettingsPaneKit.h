@@ -76,9 +76,6 @@ private:
     QList<QAbstractButton *> segments_;
 };
 
-// Whether a focus change came from keyboard navigation (the focus ring shows only then).
-bool isKeyboardFocusReason(Qt::FocusReason reason);
-
 // A vertical stack of a pane: leading-aligned, spacing 24, no margins.
 QVBoxLayout *makePaneLayout(QWidget *pane);
 // Adds the pane's header and, when given, its help text (12, text3, wrapped) 6 below the header;

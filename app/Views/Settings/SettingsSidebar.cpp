@@ -34,6 +34,7 @@ KVSidebarRow::KVSidebarRow(SettingsSection section, const QString &label, const 
     setText(label);
     setAccessibleName(label);
     setFocusPolicy(Qt::TabFocus);
+    attachKeyboardFocusRing(this, 6);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
@@ -81,8 +82,6 @@ void KVSidebarRow::paintEvent(QPaintEvent *)
     const QRectF textBox(tile.right() + spacing, 0, width() - tile.right() - spacing - padding.right(), height());
     painter.drawText(textBox, Qt::AlignVCenter | Qt::AlignLeft,
                      QFontMetrics(font).elidedText(text(), Qt::ElideRight, static_cast<int>(textBox.width())));
-    if (keyboardFocus_ && hasFocus())
-        paintFocusRing(painter, this, band);
 }
 
 KVSettingsSidebar::KVSettingsSidebar(SettingsSection selected, std::function<void(SettingsSection)> select, QWidget *parent)
@@ -133,16 +132,6 @@ void KVSettingsSidebar::paintEvent(QPaintEvent *)
     painter.fillRect(rect(), withOpacity(palette.surface2, scheme == ColorScheme::dark ? 0.25 : 0.55));
 }
 
-void KVSidebarRow::focusInEvent(QFocusEvent *event)
-{
-    keyboardFocus_ = isKeyboardFocusReason(event->reason());
-    QAbstractButton::focusInEvent(event);
-}
 
-void KVSidebarRow::focusOutEvent(QFocusEvent *event)
-{
-    keyboardFocus_ = false;
-    QAbstractButton::focusOutEvent(event);
-}
 
 } // namespace kestrivane

@@ -29,11 +29,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void focusInEvent(QFocusEvent *event) override;
-    void focusOutEvent(QFocusEvent *event) override;
 
 private:
-    bool keyboardFocus_ = false;
     SettingsSection section_;
     QString systemImage_;
     KVColorRef tile_;

@@ -85,6 +85,7 @@ ShortcutRecorderButton::ShortcutRecorderButton(const KestrivaneShortcut &shortcu
     : QAbstractButton(parent), shortcut_(shortcut), onChange_(std::move(onChange)), alertSound_(std::move(alertSound))
 {
     setFocusPolicy(Qt::TabFocus);
+    attachKeyboardFocusRing(this, 6);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setToolTip(plainTextToolTip(AppL10n::text(QStringLiteral("settings_shortcut_click_to_record"))));
     setAccessibleDescription(AppL10n::text(QStringLiteral("settings_shortcut_click_to_record")));
@@ -206,20 +207,8 @@ void ShortcutRecorderButton::paintEvent(QPaintEvent *)
     painter.setFont(labelFont());
     painter.setPen(recording_ ? palette.accent() : palette.text1);
     painter.drawText(rect(), Qt::AlignCenter, labelText());
-    if (keyboardFocus_ && hasFocus())
-        paintFocusRing(painter, this, shape);
 }
 
-void ShortcutRecorderButton::focusInEvent(QFocusEvent *event)
-{
-    keyboardFocus_ = isKeyboardFocusReason(event->reason());
-    QAbstractButton::focusInEvent(event);
-}
 
-void ShortcutRecorderButton::focusOutEvent(QFocusEvent *event)
-{
-    keyboardFocus_ = false;
-    QAbstractButton::focusOutEvent(event);
-}
 
 } // namespace kestrivane

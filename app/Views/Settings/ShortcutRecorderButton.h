@@ -50,12 +50,9 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
-    void focusInEvent(QFocusEvent *event) override;
-    void focusOutEvent(QFocusEvent *event) override;
     void hideEvent(QHideEvent *event) override;
 
 private:
-    bool keyboardFocus_ = false;
     void accept(const KestrivaneShortcut &shortcut);
     void refreshLabel();
 

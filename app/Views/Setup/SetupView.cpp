@@ -96,8 +96,6 @@ QWidget *SetupView::makeConnectionSection()
 
     // The container gives the card its surface, corners and border.
     auto *container = new KVGroupBox;
-    // Its vertical Maximum policy would cap it at the unwrapped height: the card's texts wrap.
-    container->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     card_ = new SetupConnectionCard(*store_);
     container->addRow(card_);
     layout->addWidget(container);

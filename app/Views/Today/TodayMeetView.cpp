@@ -95,6 +95,7 @@ void TodayMeetView::refresh()
     if (!store_)
         return;
     AppStore &store = *store_;
+    const int builds = buildCount_;
     const QDateTime now = store.presentationDate();
     const QTimeZone zone = QTimeZone::systemTimeZone();
     QList<CalendarEvent> events = store.todayMeetEvents();
@@ -136,6 +137,8 @@ void TodayMeetView::refresh()
     const FooterModel footer{tone, store.syncStatus().label(), count};
     if (shownFooter_ != footer)
         buildFooter(footer);
+    if (buildCount_ != builds)
+        orderTabFocusByLayout(this);
 }
 
 void TodayMeetView::showContent(ContentKind kind, const std::optional<SyncIssueModel> &issue)

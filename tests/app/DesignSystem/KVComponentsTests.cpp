@@ -10,6 +10,7 @@
 #include "TestSupport/TestEnvironment.h"
 
 #include <QApplication>
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QHelpEvent>
 #include <QPainter>
@@ -128,9 +129,17 @@ TEST(KVComponentsTest, ButtonsShowPressedDisabledAndKeyboardFocusLooks)
     help->setEnabled(false);
     auto *other = new KVButton(QStringLiteral("Other"), KVButton::Style::bordered, [] {});
     auto *footer = new KVFooterIconButton(QStringLiteral("Sync"), QStringLiteral("arrow.clockwise"), false, [] {});
+    // A plain button in a container of its own size.
+    auto *tight = new QWidget;
+    auto *tightLayout = new QHBoxLayout(tight);
+    tightLayout->setContentsMargins(0, 0, 0, 0);
+    auto *plain = new KVButton(QStringLiteral("Disconnect All"), KVButton::Style::plain, [] {});
+    tightLayout->addWidget(plain);
+    tight->setFixedSize(plain->sizeHint());
     layout->addWidget(help);
     layout->addWidget(other);
     layout->addWidget(footer);
+    layout->addWidget(tight);
     window.show();
     window.activateWindow();
     ASSERT_TRUE(test::waitUntil([&] { return window.isActiveWindow(); }));
@@ -159,6 +168,24 @@ TEST(KVComponentsTest, ButtonsShowPressedDisabledAndKeyboardFocusLooks)
     const QColor ring = shot.pixelColor(beside);
     const QColor paper = shot.pixelColor(other->geometry().topLeft() + QPoint(-8, other->height() / 2));
     EXPECT_NE(ring, paper);
+
+    // Neither the control's parent nor its own bounds cut the ring: it shows above and beside.
+    const QImage unfocused = window.grab().toImage();
+    plain->setFocus(Qt::TabFocusReason);
+    QCoreApplication::processEvents();
+    const QImage focused = window.grab().toImage();
+    const QRect area(plain->mapTo(&window, QPoint(0, 0)), plain->size());
+    for (const QPoint outside : {QPoint(area.center().x(), area.top() - 2), QPoint(area.center().x(), area.bottom() + 2),
+                                 QPoint(area.left() - 2, area.center().y()), QPoint(area.right() + 2, area.center().y())})
+        EXPECT_NE(focused.pixelColor(outside), unfocused.pixelColor(outside)) << outside.x() << "," << outside.y();
+
+    // Focus that moves on because the focused control hides came from no key: no ring.
+    other->setFocus(Qt::MouseFocusReason);
+    other->hide();
+    QCoreApplication::processEvents();
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    EXPECT_NE(QApplication::focusWidget(), other);
+    EXPECT_FALSE(showsKeyboardFocusRing(QApplication::focusWidget()));
 }
 
 TEST(KVComponentsTest, GroupBoxClipsItsRowsToItsCornersAndDividersKeepTheirInsets)
@@ -212,6 +239,41 @@ TEST(KVComponentsTest, GroupBoxClipsItsRowsToItsCornersAndDividersKeepTheirInset
         EXPECT_EQ(screen.pixelColor(120, 50).rgb(), QColor(255, 0, 0).rgb());
         EXPECT_EQ(screen.pixelColor(19, 50).rgb(), QColor(0, 0, 255).rgb());
         EXPECT_EQ(screen.pixelColor(30, 22).rgb(), QColor(255, 0, 0).rgb());
+
+        // A row with a graphics effect of its own draws too, through the effect.
+        row->setFixedHeight(30);
+        auto *faded = new Solid;
+        faded->setFixedHeight(30);
+        auto *effect = new QGraphicsOpacityEffect(faded);
+        effect->setOpacity(0.5);
+        faded->setGraphicsEffect(effect);
+        onScreen->addRow(faded);
+        test::spin(200ms);
+        const QImage withEffect = window.screen()->grabWindow(window.winId()).toImage();
+        EXPECT_EQ(withEffect.pixelColor(120, 35).rgb(), QColor(255, 0, 0).rgb());
+        const QColor half = withEffect.pixelColor(120, 65);
+        EXPECT_NEAR(half.red(), 255, 3);
+        EXPECT_NEAR(half.green(), 128, 4);
+        EXPECT_NEAR(half.blue(), 128, 4);
+    }
+
+    // A row whose text wraps in a narrow column makes the box taller.
+    {
+        QWidget column;
+        auto *stack = new QVBoxLayout(&column);
+        auto *wrapping = new KVGroupBox;
+        auto *text = new KVLabel(QString(40, u'w').replace(u'w', QStringLiteral("word ")), KVFont::system(13),
+                                 KVColorRef(&KVPalette::text1));
+        text->setMaxLines(0);
+        wrapping->addRow(text);
+        stack->addWidget(wrapping);
+        stack->addStretch(1);
+        column.resize(160, 600);
+        column.setAttribute(Qt::WA_DontShowOnScreen);
+        column.show();
+        stack->activate();
+        EXPECT_GT(text->visibleLines().size(), 3);
+        EXPECT_GE(wrapping->height(), text->heightForWidth(text->width()));
     }
 
     // The inset divider: a hairline from 14 to width - 14 in dividerSoft at half its alpha.

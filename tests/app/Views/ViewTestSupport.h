@@ -11,8 +11,10 @@
 #include "Views/Shared/MeetingViewSupport.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QTest>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -79,6 +81,23 @@ inline QString textOf(const QWidget *root, const QString &name)
     if (auto *button = one<QAbstractButton>(root, name))
         return button->text();
     return QStringLiteral("<none: ") + name + u'>';
+}
+
+// The focus widget and those that Tab visits after it in `window` (at most `limit`, until one comes back).
+inline QList<QWidget *> tabSequence(QWidget *window, int limit = 40)
+{
+    QList<QWidget *> visited;
+    if (QApplication::focusWidget())
+        visited << QApplication::focusWidget();
+    for (int step = 0; step < limit; ++step) {
+        QWidget *focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : window, Qt::Key_Tab);
+        QWidget *next = QApplication::focusWidget();
+        if (!next || visited.contains(next))
+            break;
+        visited << next;
+    }
+    return visited;
 }
 
 // Views under test in a language, in UTC, on a store with an injected calendar client and a

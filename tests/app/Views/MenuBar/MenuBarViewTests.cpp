@@ -317,6 +317,25 @@ TEST_F(MenuBarViewTest, FooterButtonsAndIdleRefreshes)
     EXPECT_EQ(textOf(view.get(), "hero-detail"), "Starts in 59 min \u00B7 Calendar work");
 }
 
+TEST_F(MenuBarViewTest, OpensWithNoButtonFocusedAndTabGoesDownTheScreen)
+{
+    auto store = makeStore({at("a", 60), at("b", 120), at("c", 180)});
+    auto view = makeView(*store);
+    view->activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return view->isActiveWindow(); }));
+    EXPECT_EQ(QApplication::focusWidget(), view.get());
+    QList<QWidget *> order = tabSequence(view.get());
+    ASSERT_GE(order.size(), 5);
+    order.removeFirst();
+    for (qsizetype i = 1; i < order.size(); ++i) {
+        const QRect before(order[i - 1]->mapTo(view.get(), QPoint(0, 0)), order[i - 1]->size());
+        const QRect after(order[i]->mapTo(view.get(), QPoint(0, 0)), order[i]->size());
+        // Down the screen, or along the same line towards the trailing end.
+        EXPECT_TRUE(after.top() > before.bottom() || (after.top() <= before.bottom() && after.left() > before.left()))
+            << order[i - 1]->objectName().toStdString() << " before " << order[i]->objectName().toStdString();
+    }
+}
+
 TEST_F(MenuBarViewTest, HostileCalendarTextsStayPlainAndInsideThePanel)
 {
     const QString html = QStringLiteral("<b>Bold</b><img src=\"http://example.invalid/x.png\">&amp;");

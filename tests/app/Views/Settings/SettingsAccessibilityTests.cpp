@@ -71,6 +71,10 @@ TEST(SettingsAccessibilityTest, SwitchesNameRowSidebarSegmentsAndButtons)
     // The segments of the lead time.
     view.select(SettingsSection::notifications);
     spin(50ms);
+    // The launch-at-login switch is named for its row.
+    tree = readTree();
+    EXPECT_EQ(findAccessibles(tree, "check box", AppL10n::text("settings_launch_at_login")).size(), 1);
+    EXPECT_TRUE(findAccessibles(tree, "check box", calendars).isEmpty());
     const QString fiveMinutes = AppL10n::format("settings_lead_time_option", 5);
     ASSERT_EQ(bus.press(AccessibilityBus::self(), "push button", fiveMinutes), QString());
     EXPECT_TRUE(waitUntil([&] { return fixture.store->notificationLeadTime() == 300; }));

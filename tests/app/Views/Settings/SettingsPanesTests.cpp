@@ -168,10 +168,22 @@ TEST(NotificationsPaneTest, LeadTimeSegmentsPermissionSettingsAndTheTestNotifica
     QTest::mouseClick(pane.findChildren<KVButton *>().at(0), Qt::LeftButton);
     EXPECT_EQ(fixture.started, (QStringList{"gnome-control-center notifications", "systemsettings kcm_notifications"}));
 
+    // Refused: the long status wraps beside the row's title, which keeps its one line.
+    pane.resize(480, pane.height());
+    QTest::mouseClick(pane.findChild<KVButton *>("sendTestNotification"), Qt::LeftButton);
+    EXPECT_TRUE(waitUntil([&] { return fixture.store->testNotificationStatus().has_value(); }));
+    spin(20ms);
+    const QString refused = *fixture.store->testNotificationStatus();
+    for (KVLabel *label : pane.findChildren<KVLabel *>()) {
+        if (label->text() == AppL10n::text("send_test_notification"))
+            EXPECT_EQ(label->visibleLines(), QStringList{label->text()});
+    }
+    EXPECT_GT(pane.findChild<KVLabel *>("testNotificationStatus")->visibleLines().size(), 1);
+
     // Allowed once the service answers; the test notification's result shows under it.
     parts.scheduler->authorized = true;
     QTest::mouseClick(pane.findChild<KVButton *>("sendTestNotification"), Qt::LeftButton);
-    EXPECT_TRUE(waitUntil([&] { return fixture.store->testNotificationStatus().has_value(); }));
+    EXPECT_TRUE(waitUntil([&] { return fixture.store->testNotificationStatus().value_or(refused) != refused; }));
     spin(20ms);
     EXPECT_EQ(pane.findChild<KVStatusPill *>("permission")->tone(), KVStatusTone::success);
     EXPECT_EQ(pane.findChild<KVLabel *>("testNotificationStatus")->text(), *fixture.store->testNotificationStatus());

@@ -1,6 +1,7 @@
 #include "DesignSystem/KVButton.h"
 #include "DesignSystem/KVGrouping.h"
 #include "DesignSystem/KVStatus.h"
+#include "DesignSystem/KVWindowChrome.h"
 #include "Views/Today/TodayMeetView.h"
 #include "app/Views/ViewTestSupport.h"
 
@@ -228,7 +229,7 @@ TEST_F(TodayMeetViewTest, HostileTitlesStayPlainInOneLine)
 {
     const QString html = QStringLiteral("<script>alert(1)</script><b>x</b>");
     auto store = makeStore({at("a", 0, 30, html), at("b", 30, 30, QString(2000, u'x')), at("c", 60, 30, QStringLiteral("مرحبا 👋🏽")),
-                            at("d", 90, 30, QString())});
+                            at("d", 90, 30, QString()), at("e", 120, 30, QStringLiteral("Line one\nLine two"))});
     auto view = makeView(*store);
     view->resize(TodayMeetView::minimumWindowSize);
     settle();
@@ -239,5 +240,26 @@ TEST_F(TodayMeetViewTest, HostileTitlesStayPlainInOneLine)
     EXPECT_EQ(longTitle->visibleLines().size(), 1);
     auto *join = one(row(view.get(), "b"), "row-join");
     EXPECT_LE(join->mapTo(view.get(), QPoint(join->width(), 0)).x(), view->width());
+    // Line breaks: one line with spaces, whole where it fits.
+    EXPECT_EQ(one<KVLabel>(row(view.get(), "e"), "row-title")->visibleLines(), QStringList{"Line one Line two"});
     view->grab().save(artifact("today-hostile"));
+}
+
+TEST_F(TodayMeetViewTest, TabGoesDownTheScreenFromTheTitleBar)
+{
+    auto store = makeStore({at("a", 60), at("b", 120)});
+    auto view = makeView(*store);
+    view->activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return view->isActiveWindow(); }));
+    const QList<QWidget *> order = tabSequence(view.get());
+    const QList<KVChromeIconButton *> chrome = view->findChildren<KVChromeIconButton *>();
+    ASSERT_EQ(chrome.size(), 2);
+    const qsizetype sync = order.indexOf(chrome[0]);
+    const qsizetype settings = order.indexOf(chrome[1]);
+    const qsizetype joinA = order.indexOf(one(row(view.get(), "a"), "row-join"));
+    const qsizetype joinB = order.indexOf(one(row(view.get(), "b"), "row-join"));
+    EXPECT_GE(sync, 0);
+    EXPECT_LT(sync, settings);
+    EXPECT_LT(settings, joinA);
+    EXPECT_LT(joinA, joinB);
 }
