@@ -19,7 +19,6 @@
 #include "Support/UserDefaults.h"
 #include "Support/WindowRegistry.h"
 #include "Views/MenuBar/MenuBarView.h"
-#include "Views/PlaceholderView.h"
 #include "Views/Settings/SettingsView.h"
 #include "Views/Setup/SetupView.h"
 #include "Views/Today/TodayMeetView.h"
