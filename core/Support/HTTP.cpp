@@ -7,9 +7,10 @@
 #include <QPointer>
 #include <QStringDecoder>
 
-#include <QCoro/QCoroNetworkReply>
 
+#include <coroutine>
 #include <memory>
+#include <utility>
 
 namespace kestrivane {
 
@@ -50,8 +51,38 @@ bool isTransportFailure(QNetworkReply::NetworkError error)
     return error != QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
 }
 
-struct DeleteLater {
-    void operator()(QNetworkReply *reply) const { reply->deleteLater(); }
+// Waits for a reply to finish, or to be destroyed unfinished: a manager deletes its replies
+// without their finished() signal, and a coroutine waiting only for that signal would stay
+// suspended for good.
+class ReplyEnd {
+public:
+    explicit ReplyEnd(QNetworkReply *reply) : reply_(reply) {}
+
+    bool await_ready() const noexcept { return !reply_ || reply_->isFinished(); }
+    void await_suspend(std::coroutine_handle<> waiting)
+    {
+        const auto resumed = std::make_shared<bool>(false);
+        const auto resume = [waiting, resumed] {
+            if (!std::exchange(*resumed, true))
+                waiting.resume();
+        };
+        QObject::connect(reply_, &QNetworkReply::finished, resume);
+        QObject::connect(reply_, &QObject::destroyed, resume);
+    }
+    void await_resume() const noexcept {}
+
+private:
+    QPointer<QNetworkReply> reply_;
+};
+
+// Hands the reply to deleteLater() when the request ends, unless its manager deleted it already.
+struct ReplyRelease {
+    QPointer<QNetworkReply> reply;
+    ~ReplyRelease()
+    {
+        if (reply)
+            reply->deleteLater();
+    }
 };
 
 } // namespace
@@ -63,8 +94,11 @@ QCoro::Task<HTTPResponse> sendHTTPRequest(QNetworkAccessManager &network, QNetwo
         request.setTransferTimeout(static_cast<int>(std::chrono::milliseconds(httpTransferTimeout).count()));
     const int timeoutMs = request.transferTimeout();
 
-    std::unique_ptr<QNetworkReply, DeleteLater> reply(network.sendCustomRequest(request, verb, body));
-    co_await reply.get();
+    const ReplyRelease release{network.sendCustomRequest(request, verb, body)};
+    co_await ReplyEnd(release.reply);
+    QNetworkReply *reply = release.reply;
+    if (!reply)
+        throw TransportError(QNetworkReply::OperationCanceledError, QCoreApplication::translate("QNetworkReply", "Operation canceled"));
 
     const QNetworkReply::NetworkError error = reply->error();
     if (error == QNetworkReply::TimeoutError || error == QNetworkReply::OperationCanceledError) {

@@ -23,11 +23,12 @@ namespace {
 
 // The screen reader's side: dumps an application's tree as JSON, or runs an action.
 // Arguments: "tree" SELECTOR | "press" SELECTOR ACTION ("path" I,J,... | "find" ROLE NAME).
-// Exit 3: the application is not (yet) registered; 4: no such node or action.
+// Exit 3: the application is not (yet) registered; 4: no such node or action; 5: the action was
+// refused; 6: a node went away while the tree was read (the widgets are being rebuilt).
 const char script[] = R"PY(
-import json, sys
+import json, sys, traceback
 import pyatspi
-from gi.repository import Atspi
+from gi.repository import Atspi, GLib
 
 Atspi.set_timeout(4000, 8000)
 
@@ -45,6 +46,15 @@ def find_app(selector):
             pass
     return None
 
+class Changed(Exception):
+    pass
+
+def child(acc, index):
+    found = acc.getChildAtIndex(index)
+    if found is None:
+        raise Changed()
+    return found
+
 def actions_of(acc):
     try:
         action = acc.queryAction()
@@ -60,37 +70,49 @@ def describe(acc, path):
     except NotImplementedError:
         pass
     node['actions'] = actions_of(acc)[1]
-    node['children'] = [describe(acc.getChildAtIndex(i), path + [i]) for i in range(acc.childCount)]
+    node['children'] = [describe(child(acc, i), path + [i]) for i in range(acc.childCount)]
     return node
 
 def find(acc, role, name):
     if acc.getRoleName() == role and (acc.name or '') == name:
         return acc
     for i in range(acc.childCount):
-        found = find(acc.getChildAtIndex(i), role, name)
+        found = find(child(acc, i), role, name)
         if found is not None:
             return found
     return None
 
-command, selector = sys.argv[1], sys.argv[2]
-app = find_app(selector)
-if app is None:
-    sys.exit(3)
-if command == 'tree':
-    print(json.dumps(describe(app, [])))
-    sys.exit(0)
-wanted, how = sys.argv[3], sys.argv[4]
-target = app
-if how == 'path':
-    for index in [int(i) for i in sys.argv[5].split(',') if i != '']:
-        target = target.getChildAtIndex(index) if 0 <= index < target.childCount else None
+def locate(command, selector):
+    app = find_app(selector)
+    if app is None:
+        sys.exit(3)
+    if command == 'tree':
+        return json.dumps(describe(app, []))
+    how = sys.argv[4]
+    target = app
+    if how == 'path':
+        for index in [int(i) for i in sys.argv[5].split(',') if i != '']:
+            target = target.getChildAtIndex(index) if 0 <= index < target.childCount else None
+            if target is None:
+                sys.exit(4)
+    else:
+        target = find(app, sys.argv[5], sys.argv[6])
         if target is None:
             sys.exit(4)
-else:
-    target = find(app, sys.argv[5], sys.argv[6])
-    if target is None:
-        sys.exit(4)
-action, names = actions_of(target)
+    return actions_of(target)
+
+command, selector = sys.argv[1], sys.argv[2]
+try:
+    located = locate(command, selector)
+except (GLib.GError, Changed):
+    # An accessible went away while it was read: the widgets are being rebuilt.
+    traceback.print_exc()
+    sys.exit(6)
+if command == 'tree':
+    print(located)
+    sys.exit(0)
+wanted = sys.argv[3]
+action, names = located
 lowered = [n.lower() for n in names]
 if wanted:
     index = lowered.index(wanted.lower()) if wanted.lower() in lowered else -1
@@ -183,7 +205,7 @@ QByteArray AccessibilityBus::runScript(const QStringList &arguments, QString *er
     QProcessEnvironment environment = environment_;
     environment.insert(QStringLiteral("AT_SPI_BUS_ADDRESS"), address_);
     environment.remove(QStringLiteral("DISPLAY"));
-    // Retried while the application has not registered yet.
+    // Retried while the application has not registered yet, or its widgets change under the reader.
     QByteArray output;
     QString failure;
     const QDeadlineTimer deadline(15s);
@@ -199,14 +221,19 @@ QByteArray AccessibilityBus::runScript(const QStringList &arguments, QString *er
             return true;
         }
         const int code = python.exitStatus() == QProcess::NormalExit ? python.exitCode() : -1;
+        const QByteArray errors = python.readAllStandardError();
         output = python.readAllStandardOutput();
         switch (code) {
         case 0: failure.clear(); return true;
         case 3: failure = QStringLiteral("the application is not registered on the accessibility bus"); return false;
         case 4: failure = QStringLiteral("no such accessible or action"); return true;
         case 5: failure = QStringLiteral("the action was refused"); return true;
+        case 6:
+            failure = QStringLiteral("the accessibility tree kept changing while it was read: ") +
+                      QString::fromUtf8(errors);
+            return false;
         default:
-            failure = QStringLiteral("the AT-SPI helper failed: ") + QString::fromUtf8(python.readAllStandardError());
+            failure = QStringLiteral("the AT-SPI helper failed: ") + QString::fromUtf8(errors);
             return true;
         }
     };

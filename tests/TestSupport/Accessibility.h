@@ -56,7 +56,9 @@ public:
     static QString self();
 
     // The application's tree; an empty object (and `error` set) when it cannot be read within
-    // the time limit (the application has to register first: it is retried until then).
+    // the time limit (the application has to register first, and a read that meets widgets being
+    // rebuilt is started again: both are retried until then). press() finds its node the same way
+    // and never runs the action twice.
     QJsonObject tree(const QString &application, QString *error = nullptr) const;
     QString press(const QString &application, const QList<int> &path, const QString &action = {}) const;
     QString press(const QString &application, const QString &role, const QString &name, const QString &action = {}) const;

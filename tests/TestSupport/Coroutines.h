@@ -49,25 +49,30 @@ T runTask(QCoro::Task<T> &&task, std::chrono::milliseconds timeout = std::chrono
         return std::move(*value);
 }
 
-// Processes events until `condition` holds or `timeout` passes; returns whether it holds.
+// Processes events until `condition` holds or `timeout` passes; returns whether it held. Once it
+// has held it is not asked again, so a condition that acts (presses a button) acts once.
 template<typename Condition>
 bool waitUntil(Condition condition, std::chrono::milliseconds timeout = std::chrono::seconds(10))
 {
+    if (condition())
+        return true;
     QEventLoop loop;
     QTimer poll;
     QTimer limit;
     limit.setSingleShot(true);
+    bool held = false;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (condition())
+        if (!held && condition()) {
+            held = true;
+            poll.stop();
             loop.quit();
+        }
     });
     QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
-    if (condition())
-        return true;
     poll.start(5);
     limit.start(timeout);
     loop.exec();
-    return condition();
+    return held || condition();
 }
 
 // Processes events for `duration`.

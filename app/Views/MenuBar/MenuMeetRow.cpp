@@ -32,7 +32,7 @@ MenuMeetRow::MenuMeetRow(const MenuMeetRowModel &model, int timeColumnWidth, std
     setProperty("eventID", model.id);
     setProperty("isEnded", model.isEnded);
     setProperty("isCurrent", model.isCurrent);
-    // An ended row is faded by its colours (no graphics effect: those do not nest).
+    // An ended row is faded by its colours, which costs less to draw than a graphics effect.
     const qreal fade = model.isEnded ? 0.55 : 1;
     setProperty("contentOpacity", fade);
     auto *root = new QHBoxLayout(this);

@@ -47,8 +47,8 @@ TodayMeetRow::TodayMeetRow(const TodayMeetRowModel &model, int timeColumnWidth, 
         background_ = KVColorRef(&KVPalette::brandSoft);
     setProperty("background", model.isCurrent ? "successSoft" : model.isReady ? "bellSoft" : model.isNext ? "brandSoft" : "");
 
-    // An ended row's content is faded by its colours (no graphics effect: those do not nest in a
-    // group box); the background stays at full strength.
+    // An ended row's content is faded by its colours (a graphics effect would send the group box
+    // to its slower drawing); the background stays at full strength.
     const qreal fade = model.isEnded ? 0.5 : 1;
     setProperty("contentOpacity", fade);
     QWidget *content = this;

@@ -317,14 +317,15 @@ TEST_F(ShortcutRoadTest, ARecordedShortcutReplacesTheHotKeyAndTheCurrentOneIsRec
     ASSERT_EQ(press("Shortcuts"), QString());
     const QString settingsWindow = QString::number(x11TopLevels("settings").first().id);
     const auto record = [&](const QString &current, const QString &keys) {
-        ASSERT_TRUE(waitUntil([&] { return press(current) == QString(); }, patience));
+        QString problem;
+        ASSERT_TRUE(waitUntil([&] { return (problem = press(current)).isEmpty(); }, patience)) << problem.toStdString();
         ASSERT_EQ(session.run("xdotool", {"windowfocus", "--sync", settingsWindow}).exitCode, 0);
         spin(300ms);
         ASSERT_TRUE(pressKeys({keys}));
     };
 
     // Ctrl+Alt+Super+K: saved; it opens the Today window, M no longer does.
-    record("⌃⌥⌘M", "ctrl+alt+super+k");
+    ASSERT_NO_FATAL_FAILURE(record("⌃⌥⌘M", "ctrl+alt+super+k"));
     ASSERT_TRUE(waitUntil([&] { return storedShortcut("shortcut.openTodayMeets") == R"({"keyCode":40,"keyEquivalent":"K","modifiers":6400})"; }, patience))
         << storedShortcut("shortcut.openTodayMeets").value_or("none").toStdString();
     raiseObstruction();
@@ -336,13 +337,13 @@ TEST_F(ShortcutRoadTest, ARecordedShortcutReplacesTheHotKeyAndTheCurrentOneIsRec
     EXPECT_EQ(x11TopmostRole(), "obstruction");
 
     // The current combination, pressed while recording, is recorded again and opens nothing.
-    record("⌃⌥⌘K", "ctrl+alt+super+k");
+    ASSERT_NO_FATAL_FAILURE(record("⌃⌥⌘K", "ctrl+alt+super+k"));
     raiseObstruction();
     spin(500ms);
     EXPECT_EQ(x11TopmostRole(), "obstruction");
     EXPECT_TRUE(waitUntil([&] { return shows("⌃⌥⌘K"); }, patience));
     // Escape ends a recording.
-    record("⌃⌥⌘K", "Escape");
+    ASSERT_NO_FATAL_FAILURE(record("⌃⌥⌘K", "Escape"));
     EXPECT_TRUE(waitUntil([&] { return shows("⌃⌥⌘K"); }, patience));
     EXPECT_FALSE(shows("Type shortcut…"));
 

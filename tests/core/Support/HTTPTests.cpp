@@ -5,6 +5,8 @@
 
 #include <QNetworkAccessManager>
 
+#include <optional>
+
 #include <gtest/gtest.h>
 
 using namespace kestrivane;
@@ -51,6 +53,31 @@ TEST(HTTPTransportTest, SilentServerEndsInATimeOutError)
                   L10n::format("error_network_request_failed", L10n::format("error_network_timeout", 0.2)));
     }
     network.reset();
+    spin(std::chrono::milliseconds(50));
+}
+
+TEST(HTTPTransportTest, AManagerDeletedUnderAWaitingRequestEndsItWithAnError)
+{
+    FakeGoogleServer server;
+    server.route("GET", "/slow", [](const RecordedRequest &) { return FakeResponse::hang(); });
+    auto network = std::make_unique<QNetworkAccessManager>();
+    bool ended = false;
+    std::optional<QNetworkReply::NetworkError> code;
+    // Deleting the manager deletes the reply without its finished() signal: the waiting coroutine
+    // has to resume all the same, or it stays suspended (and leaks) for good.
+    auto waiting = [&]() -> QCoro::Task<void> {
+        try {
+            co_await sendHTTPRequest(*network, requestTo(server, "/slow"), "GET");
+        } catch (const TransportError &error) {
+            code = error.code();
+        }
+        ended = true;
+    }();
+    ASSERT_TRUE(waitUntil([&] { return server.requestsTo("GET", "/slow").size() == 1; }));
+    EXPECT_FALSE(ended);
+    network.reset();
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(code, QNetworkReply::OperationCanceledError);
     spin(std::chrono::milliseconds(50));
 }
 
