@@ -2,7 +2,7 @@
 
 #include "DesignSystem/KVLabel.h"
 #include "Support/AppL10n.h"
-#include "Support/BundleInfo.h"
+#include "Support/InstalledApplication.h"
 #include "Views/Settings/CalendarSelectionSwitch.h"
 #include "Views/Settings/SettingsPaneKit.h"
 
@@ -87,11 +87,7 @@ XdgAutostartService::Location XdgAutostartService::currentLocation(AppBuildChann
     location.configDirs = dirs.isEmpty() ? QStringList{QStringLiteral("/etc/xdg")} : dirs.split(u':', Qt::SkipEmptyParts);
     const QString appImage = qEnvironmentVariable("APPIMAGE");
     location.executable = appImage.isEmpty() ? QCoreApplication::applicationFilePath() : appImage;
-    location.applicationID = BundleInfo::main().bundleIdentifier();
-    if (location.applicationID.isEmpty())
-        location.applicationID = QStringLiteral("kestrivane");
-    if (!channel.isRelease())
-        location.applicationID += QStringLiteral(".dev");
+    location.applicationID = InstalledApplication::applicationID(channel);
     location.displayName = channel.displayName();
     return location;
 }
