@@ -46,18 +46,18 @@ void SystemWallClockAlarm::arm(const QDateTime &deadline)
     }
     // Never zero: a zero value disarms. An instant before 1970 is due at once.
     const qint64 ms = std::max<qint64>(1, deadline.toMSecsSinceEpoch());
-    itimerspec spec{};
-    spec.it_value.tv_sec = static_cast<time_t>(ms / 1000);
-    spec.it_value.tv_nsec = static_cast<long>(ms % 1000) * 1'000'000;
-    ::timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr);
+    itimerspec expiry{};
+    expiry.it_value.tv_sec = static_cast<time_t>(ms / 1000);
+    expiry.it_value.tv_nsec = static_cast<long>(ms % 1000) * 1'000'000;
+    ::timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &expiry, nullptr);
 }
 
 void SystemWallClockAlarm::disarm()
 {
     if (fallback_)
         return fallback_->stop();
-    const itimerspec spec{};
-    ::timerfd_settime(fd_, 0, &spec, nullptr);
+    const itimerspec expiry{};
+    ::timerfd_settime(fd_, 0, &expiry, nullptr);
 }
 
 void SystemWallClockAlarm::onReadable()
