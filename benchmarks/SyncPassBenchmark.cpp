@@ -1,7 +1,9 @@
 // One sync pass of the meeting store: 20 calendars and N events (the benchmark's argument, for
-// example BM_SyncPass/events:20000) from an in-memory calendar source, through the selection merge, the Meet filter, the sort, the derived
-// lists, the in-app alert waits and the notification rescheduling (to a scheduler that records
-// nothing). The source and the scheduler answer at once, so the pass runs to its end inside sync().
+// example BM_SyncPass/events:20000) from an in-memory calendar source, through the selection
+// merge, the Meet filter, the sort, the derived lists, the in-app alert waits and the
+// notification rescheduling (to a scheduler that records nothing). The source and the scheduler
+// answer at once, so the pass runs to its end inside sync(). BM_SyncPassScattered makes the same
+// events in an order no calendar answers in, so that each step's reads jump through memory.
 
 #include "Services/CalendarClient.h"
 #include "Services/NotificationScheduler.h"
@@ -12,6 +14,10 @@
 #include <QEvent>
 
 #include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
 
 using namespace kestrivane;
 
@@ -24,21 +30,31 @@ const QDateTime reference = QDateTime(QDate(2026, 3, 2), QTime(9, 0), Qt::UTC);
 
 class InMemoryCalendarSource final : public CalendarClient {
 public:
-    explicit InMemoryCalendarSource(int eventCount)
+    InMemoryCalendarSource(int eventCount, bool scattered)
     {
         for (int c = 0; c < kCalendars; ++c)
             calendars_.append(CalendarInfo{QStringLiteral("team-%1@group.calendar.google.com").arg(c),
                                            QStringLiteral("Team %1").arg(c), true, std::nullopt});
         // Spread over the seven days of the window, from 07:00 to 19:00, in 15-minute steps.
         const QDateTime dayStart = QDateTime(QDate(2026, 3, 2), QTime(7, 0), Qt::UTC);
-        for (int i = 0; i < eventCount; ++i) {
+        const auto startOf = [&dayStart](int i) { return dayStart.addDays(i % 7).addSecs(900 * ((i / 7) % 48)); };
+        // In the order the Calendar API answers (orderBy=startTime, one calendar after another),
+        // and made in that order, as decoding the answers does; or scattered, each event on
+        // another day than the one made before it.
+        std::vector<std::pair<qint64, int>> order;
+        order.reserve(static_cast<size_t>(eventCount));
+        for (int i = 0; i < eventCount; ++i)
+            order.emplace_back(static_cast<qint64>(i % kCalendars) << 40 | startOf(i).toSecsSinceEpoch(), i);
+        if (!scattered)
+            std::sort(order.begin(), order.end());
+        for (const auto &[key, i] : order) {
             const CalendarInfo &calendar = calendars_[i % kCalendars];
             CalendarEvent event;
             event.id = QStringLiteral("evt%1x7q2m9k4p").arg(i);
             event.calendarID = calendar.id;
             event.calendarName = calendar.name;
             event.title = QStringLiteral("Meeting %1 about the quarterly roadmap").arg(i);
-            event.startDate = dayStart.addDays(i % 7).addSecs(900 * ((i / 7) % 48));
+            event.startDate = startOf(i);
             event.endDate = event.startDate.addSecs(1800);
             event.description = QStringLiteral("Agenda:\n1. Updates\n2. Risks (see the doc)\n3. Next steps\n");
             event.location = QStringLiteral("Room %1, Building B").arg(i % 12);
@@ -89,10 +105,10 @@ public:
     QCoro::Task<void> cancelPendingMeetNotifications() override { co_return; }
 };
 
-void syncPass(benchmark::State &state, bool inAppAlerts)
+void syncPass(benchmark::State &state, bool inAppAlerts, bool scattered = false)
 {
     AppStore::Configuration configuration;
-    const auto source = std::make_shared<InMemoryCalendarSource>(static_cast<int>(state.range(0)));
+    const auto source = std::make_shared<InMemoryCalendarSource>(static_cast<int>(state.range(0)), scattered);
     configuration.calendarClient = source;
     configuration.notificationScheduler = std::make_shared<DiscardingScheduler>();
     configuration.userDefaults = std::make_shared<InMemoryUserDefaults>();
@@ -130,6 +146,11 @@ void BM_SyncPass(benchmark::State &state)
     syncPass(state, true);
 }
 
+void BM_SyncPassScattered(benchmark::State &state)
+{
+    syncPass(state, true, true);
+}
+
 void BM_SyncPassWithoutInAppAlerts(benchmark::State &state)
 {
     syncPass(state, false);
@@ -138,4 +159,5 @@ void BM_SyncPassWithoutInAppAlerts(benchmark::State &state)
 } // namespace
 
 BENCHMARK(BM_SyncPass)->ArgName("events")->Arg(500)->Arg(5000)->Arg(20000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SyncPassScattered)->ArgName("events")->Arg(500)->Arg(5000)->Arg(20000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SyncPassWithoutInAppAlerts)->ArgName("events")->Arg(500)->Arg(5000)->Arg(20000)->Unit(benchmark::kMillisecond);

@@ -145,31 +145,32 @@ std::optional<QUrl> CalendarEvent::meetURL() const
         return hangoutLink;
     if (conferenceData && conferenceData->uri)
         return conferenceData->uri;
-    return firstMeetURL({location, description});
+    if (std::optional<QUrl> url = firstMeetURL(location))
+        return url;
+    return firstMeetURL(description);
 }
 
-std::optional<QUrl> CalendarEvent::firstMeetURL(const QList<std::optional<QString>> &texts)
+std::optional<QUrl> CalendarEvent::firstMeetURL(const std::optional<QString> &text)
 {
-    for (const std::optional<QString> &text : texts) {
-        if (!text)
+    // Most texts name no Meet host: no need to split them.
+    if (!text || !text->contains(GoogleHosts::meet, Qt::CaseSensitive))
+        return std::nullopt;
+    for (const QString &rawToken : whitespaceTokens(*text)) {
+        const QString token = stripWrappers(rawToken);
+        if (!token.contains(GoogleHosts::meet, Qt::CaseSensitive))
             continue;
-        for (const QString &rawToken : whitespaceTokens(*text)) {
-            const QString token = stripWrappers(rawToken);
-            if (!token.contains(GoogleHosts::meet, Qt::CaseSensitive))
-                continue;
-            const QUrl url(token, QUrl::StrictMode);
-            if (url.isValid())
-                return url;
-            // An unparsable first match ends the search in this text only.
-            break;
-        }
+        const QUrl url(token, QUrl::StrictMode);
+        if (url.isValid())
+            return url;
+        break;
     }
     return std::nullopt;
 }
 
 bool CalendarEvent::isMeetEvent() const
 {
-    if (meetURL())
+    // As meetURL(), without copying the link.
+    if (hangoutLink || (conferenceData && conferenceData->uri) || firstMeetURL(location) || firstMeetURL(description))
         return true;
     return conferenceData && conferenceData->solutionType == QStringLiteral("hangoutsMeet");
 }

@@ -100,7 +100,8 @@ struct CalendarEvent {
     friend bool operator==(const CalendarEvent &, const CalendarEvent &) = default;
 
 private:
-    static std::optional<QUrl> firstMeetURL(const QList<std::optional<QString>> &texts);
+    // The first Meet link in `text`; an unparsable first match ends the search.
+    static std::optional<QUrl> firstMeetURL(const std::optional<QString> &text);
 };
 
 } // namespace kestrivane

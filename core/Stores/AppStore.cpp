@@ -10,7 +10,6 @@
 #include "Support/Localization.h"
 #include "Support/UserDefaults.h"
 
-#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -25,7 +24,6 @@ namespace {
 
 // The fetch window ends this long after the pass's reading of the clock.
 constexpr qint64 fetchWindowSeconds = 7 * 24 * 3600;
-constexpr std::chrono::milliseconds calendarSelectionSyncDelay{500};
 
 // A loop interval as a timer duration, rounded up to whole milliseconds; nullopt when it is not
 // finite, negative, or 2^64 ns or more.
@@ -36,33 +34,26 @@ std::optional<std::chrono::milliseconds> loopInterval(double seconds)
     return std::chrono::milliseconds(static_cast<qint64>(std::ceil(seconds * 1000.0)));
 }
 
-// When a meeting's alert and notification are due: its start minus the lead time.
-QDateTime alertInstant(const CalendarEvent &event, double leadTime)
-{
-    return instantFromSecondsSince1970(secondsSince1970(event.startDate) - leadTime);
-}
-
-// The events in order of their start, equal starts in their given order (invalid starts first).
-// Sorts millisecond keys, then moves each event once: comparing QDateTime values costs more.
-QList<CalendarEvent> sortedByStart(QList<CalendarEvent> events)
+// The Meet events among `events`, in order of their start, equal starts in their given order
+// (invalid starts first), as places in `events`. No event is moved: with thousands of them,
+// shuffling the large records costs more than the rest of a pass.
+MeetEventSubset meetEventsByStart(QList<CalendarEvent> events)
 {
     std::vector<std::pair<qint64, qsizetype>> keys;
     keys.reserve(static_cast<size_t>(events.size()));
     for (qsizetype i = 0; i < events.size(); ++i) {
-        const QDateTime &start = events[i].startDate;
+        const CalendarEvent &event = std::as_const(events)[i];
+        if (!event.isMeetEvent())
+            continue;
+        const QDateTime &start = event.startDate;
         keys.emplace_back(start.isValid() ? start.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min(), i);
     }
     std::sort(keys.begin(), keys.end()); // the index breaks ties: stable
-    QList<CalendarEvent> sorted;
-    sorted.reserve(events.size());
+    QList<qsizetype> places;
+    places.reserve(static_cast<qsizetype>(keys.size()));
     for (const auto &[start, index] : keys)
-        sorted.append(std::move(events[index]));
-    return sorted;
-}
-
-QUrl testNotificationURL()
-{
-    return QUrl(QStringLiteral("https://") + GoogleHosts::meet + QStringLiteral("/test-link"));
+        places.append(index);
+    return MeetEventSubset(std::move(events), std::move(places));
 }
 
 // A token store that stops writing once the sync pass using it is stale, so that a refresh
@@ -94,6 +85,11 @@ private:
 };
 
 } // namespace
+
+QDateTime AppStore::alertInstant(const CalendarEvent &event, double leadTime)
+{
+    return instantFromSecondsSince1970(secondsSince1970(event.startDate) - leadTime);
+}
 
 // MARK: - Statuses
 
@@ -552,17 +548,24 @@ QCoro::Task<bool> AppStore::syncGoogle(QDateTime from, QDateTime to, QDateTime r
         if (calendarIDs.isEmpty())
             continue;
         const std::shared_ptr<GoogleCalendarClient> client = makeGoogleCalendarClient(syncOAuthClient(account, generation));
-        const QList<CalendarEvent> fetched = co_await client->fetchEvents(calendarIDs, from, to);
+        QList<CalendarEvent> fetched = co_await client->fetchEvents(calendarIDs, from, to);
         if (!self || passIsStale())
             co_return false;
         allEvents.reserve(allEvents.size() + fetched.size());
-        for (const CalendarEvent &event : fetched) {
-            CalendarEvent rewritten = event;
-            rewritten.id = account.id + QLatin1Char('-') + event.id;
-            rewritten.calendarID = googleCalendarID(account.id, event.calendarID);
-            rewritten.calendarName = event.calendarName + QStringLiteral(" \u00B7 ") + account.email;
-            rewritten.accountEmail = account.email;
-            allEvents.append(std::move(rewritten));
+        // One composite identifier and name per calendar (and name), shared by its events.
+        QHash<std::pair<QString, QString>, std::pair<QString, QString>> calendarTexts;
+        for (CalendarEvent &event : fetched) {
+            const std::pair<QString, QString> key(event.calendarID, event.calendarName);
+            auto texts = calendarTexts.constFind(key);
+            if (texts == calendarTexts.cend()) {
+                texts = calendarTexts.insert(key, {googleCalendarID(account.id, event.calendarID),
+                                                   event.calendarName + QStringLiteral(" \u00B7 ") + account.email});
+            }
+            event.id = account.id + QLatin1Char('-') + event.id;
+            event.calendarID = texts->first;
+            event.calendarName = texts->second;
+            event.accountEmail = account.email;
+            allEvents.append(std::move(event));
         }
     }
 
@@ -625,13 +628,7 @@ QSet<QString> AppStore::updateCalendarsAndSelection(const QList<CalendarInfo> &i
 QCoro::Task<bool> AppStore::finishSync(QList<CalendarEvent> events, QDateTime reference)
 {
     QPointer<AppStore> self(this);
-    QList<CalendarEvent> meetings;
-    meetings.reserve(events.size());
-    for (CalendarEvent &event : events) {
-        if (event.isMeetEvent())
-            meetings.append(std::move(event));
-    }
-    cachedMeetEvents_ = sortedByStart(std::move(meetings));
+    cachedMeetEvents_ = meetEventsByStart(std::move(events));
     applyCachedMeetEvents(reference);
     co_await rescheduleSystemNotifications(upcomingMeetEvents_, reference);
     co_return self && !passIsStale();
@@ -721,355 +718,6 @@ void AppStore::cancelTask(CancellableWait *&task)
     // may run inside that wait's own timer callback.
     wait->cancel();
     wait->deleteLater();
-}
-
-// MARK: - Presentation and in-app alerts
-
-void AppStore::applyCachedMeetEvents(const QDateTime &date)
-{
-    // The cached meetings are in order of their start; so is any selection of them.
-    QList<CalendarEvent> upcoming;
-    QList<CalendarEvent> today;
-    upcoming.reserve(cachedMeetEvents_.size());
-    const QTimeZone zone = QTimeZone::systemTimeZone();
-    for (const CalendarEvent &event : std::as_const(cachedMeetEvents_)) {
-        if (!selectedCalendarIDs_.contains(event.calendarID))
-            continue;
-        if (event.endDate > date)
-            upcoming.append(event);
-        if (event.startsOnSameDayAs(date, zone))
-            today.append(event);
-    }
-    publish(todayMeetEvents_, std::move(today));
-    publish(upcomingMeetEvents_, upcoming);
-
-    std::optional<CalendarEvent> current;
-    for (const CalendarEvent &event : std::as_const(upcoming)) {
-        if (event.startDate <= date && date < event.endDate) {
-            current = event;
-            break;
-        }
-    }
-    publish(currentMeetEvent_, current);
-
-    if (activeMeetEvent_) {
-        const QString identity = activeMeetEvent_->notificationIdentifier(notificationLeadTime_);
-        const bool listed = std::any_of(upcoming.cbegin(), upcoming.cend(), [&](const CalendarEvent &event) {
-            return event.notificationIdentifier(notificationLeadTime_) == identity;
-        });
-        const bool isCurrent = current && current->notificationIdentifier(notificationLeadTime_) == identity;
-        const bool ahead = alertInstant(*activeMeetEvent_, notificationLeadTime_) > date;
-        if (!listed || isCurrent || ahead)
-            publish(activeMeetEvent_, std::nullopt);
-    }
-
-    rescheduleActiveAlerts(upcoming, date);
-}
-
-void AppStore::rescheduleActiveAlerts(const QList<CalendarEvent> &events, const QDateTime &date)
-{
-    cancelAlertTasks();
-    if (!inAppAlertsEnabled_)
-        return;
-    // The table refers to the meetings by their place in this (shared, unchanging) list.
-    alertEvents_ = events;
-    alerts_.reserve(static_cast<size_t>(events.size()));
-    QHash<QString, size_t> byIdentity;
-    byIdentity.reserve(events.size());
-    const qint64 base = alertClock_.elapsed();
-    for (qsizetype index = 0; index < alertEvents_.size(); ++index) {
-        const CalendarEvent &event = alertEvents_[index];
-        QString identity = event.notificationIdentifier(notificationLeadTime_);
-        if (dismissedAlertIDs_.contains(identity))
-            continue;
-        const qint64 delay = std::max<qint64>(0, date.msecsTo(alertInstant(event, notificationLeadTime_)));
-        // Two meetings with one identity: the later one takes the earlier one's place.
-        size_t &slot = byIdentity[std::move(identity)];
-        if (slot != 0)
-            alerts_[slot - 1].live = false;
-        alerts_.push_back(PendingAlert{base + delay, index, true});
-        slot = alerts_.size();
-    }
-    // Meetings come in order of their start, so their alerts are in order already.
-    const auto byDue = [](const PendingAlert &a, const PendingAlert &b) { return a.due < b.due; };
-    if (!std::is_sorted(alerts_.begin(), alerts_.end(), byDue))
-        std::stable_sort(alerts_.begin(), alerts_.end(), byDue);
-    armAlertTimer();
-}
-
-void AppStore::cancelAlertTasks()
-{
-    ++alertTable_;
-    alerts_.clear();
-    nextAlert_ = 0;
-    alertEvents_.clear();
-    alertTimer_->stop();
-}
-
-void AppStore::armAlertTimer()
-{
-    while (nextAlert_ < alerts_.size() && !alerts_[nextAlert_].live)
-        ++nextAlert_;
-    if (nextAlert_ == alerts_.size())
-        return alertTimer_->stop();
-    // A due alert is raised from the event loop; far ones are looked at again after a day.
-    constexpr qint64 maxStepMs = 24LL * 3600 * 1000;
-    const qint64 remaining = alerts_[nextAlert_].due - alertClock_.elapsed();
-    alertTimer_->start(static_cast<int>(std::clamp<qint64>(remaining, 0, maxStepMs)));
-}
-
-void AppStore::raiseDueAlerts()
-{
-    QPointer<AppStore> self(this);
-    const quint64 table = alertTable_;
-    while (nextAlert_ < alerts_.size() && alerts_[nextAlert_].due <= alertClock_.elapsed()) {
-        const PendingAlert alert = alerts_[nextAlert_++];
-        if (!alert.live)
-            continue;
-        const CalendarEvent event = alertEvents_[alert.event];
-        markMeetEventActive(event);
-        // Raising it may have re-timed the alerts (an observer refreshing the lists): the new
-        // table's timer, already armed, takes over from the event loop.
-        if (!self || alertTable_ != table)
-            return;
-    }
-    armAlertTimer();
-}
-
-void AppStore::markMeetEventActive(const CalendarEvent &event)
-{
-    const QDateTime now = presentationDate();
-    if (!event.isMeetEvent() || !(event.endDate > now) || !selectedCalendarIDs_.contains(event.calendarID))
-        return;
-    const QString identity = event.notificationIdentifier(notificationLeadTime_);
-    if (dismissedAlertIDs_.contains(identity))
-        return;
-    if (currentMeetEvent_ && currentMeetEvent_->notificationIdentifier(notificationLeadTime_) == identity)
-        return;
-    publish(activeMeetEvent_, event);
-}
-
-void AppStore::dismissActiveMeetEvent()
-{
-    if (!activeMeetEvent_)
-        return;
-    dismissedAlertIDs_.insert(activeMeetEvent_->notificationIdentifier(notificationLeadTime_));
-    publish(activeMeetEvent_, std::nullopt);
-}
-
-void AppStore::setCalendarSelection(const QString &calendarID, bool isSelected)
-{
-    if (isSelected)
-        selectedCalendarIDs_.insert(calendarID);
-    else
-        selectedCalendarIDs_.remove(calendarID);
-    emit changed();
-    hasStoredCalendarSelection_ = true;
-    saveSelectedCalendarIDs();
-    applyCachedMeetEvents(presentationDate());
-    if (!cachedMeetEvents_.isEmpty() || !scheduledNotificationIDs_.isEmpty())
-        rescheduleSystemNotificationsAfterSelectionChange(upcomingMeetEvents_);
-    scheduleCalendarSelectionSync();
-}
-
-void AppStore::saveSelectedCalendarIDs()
-{
-    if (!hasStoredCalendarSelection_) {
-        userDefaults_->remove(selectedCalendarIDsKey);
-        return;
-    }
-    QStringList identifiers(selectedCalendarIDs_.cbegin(), selectedCalendarIDs_.cend());
-    std::sort(identifiers.begin(), identifiers.end());
-    userDefaults_->setStringArray(selectedCalendarIDsKey, identifiers);
-}
-
-void AppStore::scheduleCalendarSelectionSync()
-{
-    if (demoMode_.enabled)
-        return;
-    cancelTask(calendarSelectionSyncTask_);
-    calendarSelectionSyncTask_ = new CancellableWait(this);
-    calendarSelectionSync(this, calendarSelectionSyncTask_);
-}
-
-QCoro::Task<void> AppStore::calendarSelectionSync(QPointer<AppStore> store, QPointer<CancellableWait> task)
-{
-    if (!task)
-        co_return;
-    const bool elapsed = co_await task->sleep(calendarSelectionSyncDelay);
-    if (!elapsed)
-        co_return;
-    if (!store || !task || store->calendarSelectionSyncTask_ != task)
-        co_return;
-    // Cancelling from here on stops nothing: the pass finishes as any other.
-    co_await store->sync();
-    if (!store)
-        co_return;
-    if (task && store->calendarSelectionSyncTask_ == task)
-        cancelTask(store->calendarSelectionSyncTask_);
-}
-
-// MARK: - System notifications
-
-QCoro::Task<std::optional<quint64>> AppStore::beginNotificationChange()
-{
-    QPointer<AppStore> self(this);
-    const quint64 ticket = ++notificationChangeRequests_;
-    while (changingNotifications_) {
-        const bool woken = co_await notificationChangeFinished_->wait();
-        if (!woken || !self)
-            co_return std::nullopt;
-    }
-    changingNotifications_ = true;
-    co_return ticket;
-}
-
-void AppStore::endNotificationChange()
-{
-    changingNotifications_ = false;
-    notificationChangeFinished_->wakeAll();
-}
-
-QCoro::Task<void> AppStore::rescheduleSystemNotifications(QList<CalendarEvent> events, QDateTime date)
-{
-    QPointer<AppStore> self(this);
-    const std::shared_ptr<NotificationScheduling> scheduler = notificationScheduler_;
-    const std::optional<quint64> ticket = co_await beginNotificationChange();
-    if (!self || !ticket)
-        co_return;
-    const auto release = qScopeGuard([self] {
-        if (self)
-            self->endNotificationChange();
-    });
-    // A newer change waits: it does this one's work with newer meetings.
-    if (notificationChangeSuperseded(*ticket))
-        co_return;
-
-    if (scheduledNotificationIDs_.isEmpty()) {
-        co_await scheduler->cancelPendingMeetNotifications();
-    } else {
-        co_await scheduler->cancelPendingNotifications(scheduledNotificationIDs_);
-        if (!self)
-            co_return;
-        scheduledNotificationIDs_.clear();
-        co_await scheduler->cancelPendingMeetNotifications();
-    }
-    if (!self || notificationChangeSuperseded(*ticket))
-        co_return;
-    if (!notificationPermissionGranted_)
-        co_return;
-
-    const double leadTime = notificationLeadTime_;
-    // Read once: looking the zone up costs a file-system check each time.
-    const QTimeZone zone = QTimeZone::systemTimeZone();
-    QStringList scheduled;
-    scheduled.reserve(events.size());
-    for (const CalendarEvent &event : std::as_const(events)) {
-        const QDateTime fireDate = alertInstant(event, leadTime);
-        if (!(fireDate > date))
-            continue;
-        const QString identifier = event.notificationIdentifier(leadTime);
-        ScheduledNotification notification(
-            identifier, event.id, event.title,
-            DateFormatting::eventTime().string(event.startDate, zone) + QStringLiteral(" - ") + event.calendarName, fireDate,
-            event.joinURL());
-        co_await scheduler->schedule(std::move(notification));
-        // Stopped by a newer change, which withdraws what this one scheduled.
-        if (!self || notificationChangeSuperseded(*ticket))
-            co_return;
-        scheduled.append(identifier);
-    }
-    scheduledNotificationIDs_ = std::move(scheduled);
-}
-
-QCoro::Task<void> AppStore::rescheduleSystemNotificationsAfterSelectionChange(QList<CalendarEvent> events)
-{
-    QPointer<AppStore> self(this);
-    const QDateTime date = presentationDate();
-    std::exception_ptr failure;
-    try {
-        co_await rescheduleSystemNotifications(std::move(events), date);
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (!self || !failure)
-        co_return;
-    publish(notificationStatus_, NotificationStatus::failed(errorDescription(failure)));
-}
-
-QCoro::Task<void> AppStore::withdrawAllSystemNotifications(std::optional<QStringList> identifiers)
-{
-    QPointer<AppStore> self(this);
-    const std::shared_ptr<NotificationScheduling> scheduler = notificationScheduler_;
-    const std::optional<quint64> ticket = co_await beginNotificationChange();
-    if (!self || !ticket)
-        co_return;
-    const auto release = qScopeGuard([self] {
-        if (self)
-            self->endNotificationChange();
-    });
-    if (identifiers) {
-        if (!identifiers->isEmpty())
-            co_await scheduler->cancelPendingNotifications(*identifiers);
-    } else if (!scheduledNotificationIDs_.isEmpty()) {
-        co_await scheduler->cancelPendingNotifications(scheduledNotificationIDs_);
-        if (!self)
-            co_return;
-        scheduledNotificationIDs_.clear();
-    }
-    if (!self)
-        co_return;
-    co_await scheduler->cancelPendingMeetNotifications();
-}
-
-QCoro::Task<void> AppStore::setNotificationLeadTime(double seconds)
-{
-    if (!isValidLeadTime(seconds))
-        co_return;
-    if (seconds != notificationLeadTime_) {
-        publish(notificationLeadTime_, seconds);
-        userDefaults_->set(notificationLeadTimeKey, seconds);
-    }
-    applyCachedMeetEvents(presentationDate());
-    co_await rescheduleSystemNotificationsAfterSelectionChange(upcomingMeetEvents_);
-}
-
-QCoro::Task<void> AppStore::sendTestNotification()
-{
-    QPointer<AppStore> self(this);
-    publish(testNotificationStatus_, std::nullopt);
-    co_await refreshNotificationAuthorization();
-    if (!self)
-        co_return;
-    if (!notificationPermissionGranted_) {
-        publish(testNotificationStatus_, L10n::text(QStringLiteral("test_notification_not_allowed")));
-        co_return;
-    }
-
-    const QDateTime fireDate = now_().addSecs(5);
-    ScheduledNotification notification(
-        QStringLiteral("meet-test-") + QString::number(fireDate.toMSecsSinceEpoch() / 1000), QStringLiteral("test-notification"),
-        L10n::text(QStringLiteral("test_notification_title")), L10n::text(QStringLiteral("test_notification_body")), fireDate,
-        testNotificationURL());
-
-    const std::shared_ptr<NotificationScheduling> scheduler = notificationScheduler_;
-    std::exception_ptr failure;
-    try {
-        co_await scheduler->schedule(std::move(notification));
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (!self)
-        co_return;
-    if (!failure) {
-        publish(testNotificationStatus_,
-                L10n::format(QStringLiteral("test_notification_scheduled"), DateFormatting::shortTime().string(fireDate)));
-        co_return;
-    }
-    const QString description = errorDescription(failure);
-    publish(notificationPermissionGranted_, false);
-    publish(notificationStatus_, NotificationStatus::failed(description));
-    publish(testNotificationStatus_, L10n::format(QStringLiteral("test_notification_failed"), description));
 }
 
 QCoro::Task<void> AppStore::prepareForUserQuit()

@@ -4,6 +4,7 @@
 #include "Services/CalendarClient.h"
 #include "Services/GoogleEndpoints.h"
 #include "Services/KeychainTokenStore.h"
+#include "Stores/MeetEventSubset.h"
 #include "Support/Clock.h"
 #include "Support/DemoMode.h"
 
@@ -160,8 +161,8 @@ public:
     // Published state.
     const QList<CalendarInfo> &calendars() const { return calendars_; }
     const QSet<QString> &selectedCalendarIDs() const { return selectedCalendarIDs_; }
-    const QList<CalendarEvent> &todayMeetEvents() const { return todayMeetEvents_; }
-    const QList<CalendarEvent> &upcomingMeetEvents() const { return upcomingMeetEvents_; }
+    const QList<CalendarEvent> &todayMeetEvents() const { return todayMeetEvents_.list(); }
+    const QList<CalendarEvent> &upcomingMeetEvents() const { return upcomingMeetEvents_.list(); }
     const std::optional<CalendarEvent> &activeMeetEvent() const { return activeMeetEvent_; }
     const std::optional<CalendarEvent> &currentMeetEvent() const { return currentMeetEvent_; }
     const SyncStatus &syncStatus() const { return syncStatus_; }
@@ -283,9 +284,9 @@ private:
     static QCoro::Task<void> presentationRefreshLoop(QPointer<AppStore> store, QPointer<CancellableWait> task,
                                                      std::chrono::milliseconds interval);
 
-    // --- Presentation and in-app alerts (AppStore.cpp). ---
+    // --- Presentation and in-app alerts (AppStorePresentation.cpp). ---
     void applyCachedMeetEvents(const QDateTime &date);
-    void rescheduleActiveAlerts(const QList<CalendarEvent> &events, const QDateTime &date);
+    void rescheduleActiveAlerts(const MeetEventSubset &events, const QDateTime &date);
     void cancelAlertTasks();
     // Raises the alerts whose time has come, in order, then re-arms the timer for the next one.
     void raiseDueAlerts();
@@ -296,11 +297,13 @@ private:
     // Deletes the task's wait (ending a sleep in it) and clears the field.
     static void cancelTask(CancellableWait *&task);
 
-    // --- System notifications (AppStore.cpp). ---
+    // --- System notifications (AppStoreNotifications.cpp). ---
+    // When a meeting's alert and notification are due: its start minus the lead time.
+    static QDateTime alertInstant(const CalendarEvent &event, double leadTime);
     // Throws the scheduler's error. Returns quietly when a newer change of the notifications
     // supersedes it.
-    QCoro::Task<void> rescheduleSystemNotifications(QList<CalendarEvent> events, QDateTime date);
-    QCoro::Task<void> rescheduleSystemNotificationsAfterSelectionChange(QList<CalendarEvent> events);
+    QCoro::Task<void> rescheduleSystemNotifications(MeetEventSubset events, QDateTime date);
+    QCoro::Task<void> rescheduleSystemNotificationsAfterSelectionChange(MeetEventSubset events);
     // Withdraws the listed identifiers, then every pending "meet-" notification. Supersedes any
     // rescheduling under way.
     // Withdraws `identifiers` (default: the scheduled ones, taken when its turn comes), then every
@@ -343,8 +346,9 @@ private:
     // Published fields.
     QList<CalendarInfo> calendars_;
     QSet<QString> selectedCalendarIDs_;
-    QList<CalendarEvent> todayMeetEvents_;
-    QList<CalendarEvent> upcomingMeetEvents_;
+    // Subsets of cachedMeetEvents_ (the demo's lists are their own).
+    MeetEventSubset todayMeetEvents_;
+    MeetEventSubset upcomingMeetEvents_;
     std::optional<CalendarEvent> activeMeetEvent_;
     std::optional<CalendarEvent> currentMeetEvent_;
     SyncStatus syncStatus_ = SyncStatus::idle();
@@ -385,7 +389,7 @@ private:
     size_t nextAlert_ = 0;
     // Counts the tables: a new one replaces the alerts being raised.
     quint64 alertTable_ = 0;
-    QList<CalendarEvent> alertEvents_;
+    MeetEventSubset alertEvents_;
     QElapsedTimer alertClock_;
     QTimer *alertTimer_ = nullptr;
 
@@ -396,7 +400,8 @@ private:
 
     // Private state.
     QSet<QString> dismissedAlertIDs_;
-    QList<CalendarEvent> cachedMeetEvents_;
+    // The Meet events of the last fetch in order of their start, picked from the fetched list.
+    MeetEventSubset cachedMeetEvents_;
     // Identifiers of the notifications the last rescheduling scheduled, in its order.
     QStringList scheduledNotificationIDs_;
     bool hasStoredCalendarSelection_ = false;

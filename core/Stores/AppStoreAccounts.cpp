@@ -141,12 +141,12 @@ void AppStore::forgetGoogleAccounts(const QSet<QString> &accountIDs)
     }
     publish(calendars_, std::move(calendars));
 
-    QList<CalendarEvent> meetings;
-    for (const CalendarEvent &event : std::as_const(cachedMeetEvents_)) {
-        if (!belongsToForgotten(event.calendarID))
-            meetings.append(event);
+    QList<qsizetype> kept;
+    for (qsizetype position = 0; position < cachedMeetEvents_.size(); ++position) {
+        if (!belongsToForgotten(cachedMeetEvents_.at(position).calendarID))
+            kept.append(position);
     }
-    cachedMeetEvents_ = std::move(meetings);
+    cachedMeetEvents_ = cachedMeetEvents_.picked(kept);
 
     applyCachedMeetEvents(presentationDate());
     // Runs on its own; it holds the store weakly and reports its failure in the notification status.
@@ -231,7 +231,7 @@ void AppStore::clearCalendarsAndMeetings()
     publish(upcomingMeetEvents_, QList<CalendarEvent>());
     publish(activeMeetEvent_, std::nullopt);
     publish(currentMeetEvent_, std::nullopt);
-    cachedMeetEvents_.clear();
+    cachedMeetEvents_ = MeetEventSubset();
     cancelAlertTasks();
     cancelCalendarSelectionSync();
 }

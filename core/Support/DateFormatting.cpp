@@ -32,45 +32,55 @@ QString hoursAndMinutesPattern(const QLocale &locale)
 } // namespace
 
 DateFormatter::DateFormatter(Style dateStyle, Style timeStyle, QLocale locale)
-    : dateStyle_(dateStyle), timeStyle_(timeStyle), locale_(std::move(locale))
+    : dateStyle_(dateStyle), timeStyle_(timeStyle), patterns_(patternsFor(std::move(locale)))
 {
 }
 
 QLocale DateFormatter::locale() const
 {
-    QMutexLocker locker(&mutex_);
-    return locale_;
+    return patterns().locale;
 }
 
 void DateFormatter::setLocale(const QLocale &locale)
 {
+    Patterns patterns = patternsFor(locale);
     QMutexLocker locker(&mutex_);
-    locale_ = locale;
+    patterns_ = std::move(patterns);
 }
 
-QString DateFormatter::datePattern(const QLocale &locale) const
+DateFormatter::Patterns DateFormatter::patterns() const
 {
+    QMutexLocker locker(&mutex_);
+    return patterns_;
+}
+
+DateFormatter::Patterns DateFormatter::patternsFor(QLocale locale) const
+{
+    Patterns patterns;
     if (dateStyle_ == Style::Full)
-        return locale.dateFormat(QLocale::LongFormat);
-    if (dateStyle_ == Style::Medium) {
-        if (isEnglish(locale))
-            return QStringLiteral("MMM d, yyyy");
-        if (isJapanese(locale))
-            return QStringLiteral("yyyy/MM/dd");
-    }
-    return locale.dateFormat(QLocale::ShortFormat);
+        patterns.date = locale.dateFormat(QLocale::LongFormat);
+    else if (dateStyle_ == Style::Medium && isEnglish(locale))
+        patterns.date = QStringLiteral("MMM d, yyyy");
+    else if (dateStyle_ == Style::Medium && isJapanese(locale))
+        patterns.date = QStringLiteral("yyyy/MM/dd");
+    else
+        patterns.date = locale.dateFormat(QLocale::ShortFormat);
+    patterns.time = hoursAndMinutesPattern(locale);
+    patterns.locale = std::move(locale);
+    return patterns;
 }
 
 QString DateFormatter::string(const QDateTime &instant, const QTimeZone &zone) const
 {
-    const QLocale loc = locale();
+    const Patterns current = patterns();
+    const QLocale &loc = current.locale;
     const QDateTime local = instant.toTimeZone(zone);
     QString date;
     QString time;
     if (dateStyle_ != Style::None)
-        date = loc.toString(local.date(), datePattern(loc));
+        date = loc.toString(local.date(), current.date);
     if (timeStyle_ != Style::None)
-        time = loc.toString(local.time(), hoursAndMinutesPattern(loc));
+        time = loc.toString(local.time(), current.time);
     if (date.isEmpty())
         return time;
     if (time.isEmpty())

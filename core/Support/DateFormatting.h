@@ -25,12 +25,20 @@ public:
     Style timeStyle() const { return timeStyle_; }
 
 private:
-    QString datePattern(const QLocale &locale) const;
+    // The patterns for the locale, worked out once when it is set: asking the system locale for
+    // its formats costs more than formatting.
+    struct Patterns {
+        QLocale locale;
+        QString date;
+        QString time;
+    };
+    Patterns patternsFor(QLocale locale) const;
+    Patterns patterns() const;
 
     Style dateStyle_;
     Style timeStyle_;
     mutable QMutex mutex_;
-    QLocale locale_;
+    Patterns patterns_;
 };
 
 // The shared formatters and the fire-time text of the next notification.

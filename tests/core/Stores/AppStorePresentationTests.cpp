@@ -177,19 +177,28 @@ TEST_F(AppStorePresentationTest, WithInAppAlertsOffNoAlertRises)
 }
 
 // Two meetings with one alert identity (same calendar, event and start second): the earlier wait
-// is cancelled when the later one takes its place, so only the later one raises.
+// is cancelled when the later one takes its place, so only the later one raises. Also with a
+// meeting from before 1970 in the list, whose identities are compared all together.
 TEST_F(AppStorePresentationTest, TwoMeetingsWithOneAlertIdentityRaiseOneAlert)
 {
-    const QDateTime first = now.addSecs(1800).addMSecs(100);
-    const QDateTime second = now.addSecs(1800).addMSecs(800);
-    auto store = syncedStore({meeting("dup", "work", first, first.addSecs(1800), "first"),
-                              meeting("dup", "work", second, second.addSecs(1800), "second")});
-    ASSERT_EQ(store->upcomingMeetEvents()[0].notificationIdentifier(1800),
-              store->upcomingMeetEvents()[1].notificationIdentifier(1800));
-    spin(400ms);
-    EXPECT_FALSE(store->activeMeetEvent());
-    ASSERT_TRUE(waitUntil([&] { return store->activeMeetEvent().has_value(); }, 2s));
-    EXPECT_EQ(store->activeMeetEvent()->title, QStringLiteral("second"));
+    for (const bool withOldMeeting : {false, true}) {
+        SCOPED_TRACE(withOldMeeting ? "with a meeting from 1969" : "");
+        parts.clock.set(now);
+        const QDateTime first = now.addSecs(1800).addMSecs(100);
+        const QDateTime second = now.addSecs(1800).addMSecs(800);
+        QList<CalendarEvent> events = {meeting("dup", "work", first, first.addSecs(1800), "first"),
+                                       meeting("dup", "work", second, second.addSecs(1800), "second")};
+        if (withOldMeeting)
+            events.append(meeting("old", "home", utc(1969, 12, 31, 23, 0), now.addDays(2), "old"));
+        auto store = syncedStore(events);
+        ASSERT_EQ(store->upcomingMeetEvents().size(), withOldMeeting ? 3 : 2);
+        ASSERT_EQ(store->upcomingMeetEvents()[withOldMeeting].notificationIdentifier(1800),
+                  store->upcomingMeetEvents()[withOldMeeting + 1].notificationIdentifier(1800));
+        spin(400ms);
+        EXPECT_FALSE(store->activeMeetEvent());
+        ASSERT_TRUE(waitUntil([&] { return store->activeMeetEvent().has_value(); }, 2s));
+        EXPECT_EQ(store->activeMeetEvent()->title, QStringLiteral("second"));
+    }
 }
 
 // The alerts share one timer over a table ordered by their time: each rises at its own time, in
