@@ -310,10 +310,37 @@ private:
     // pending "meet-" notification.
     QCoro::Task<void> withdrawAllSystemNotifications(std::optional<QStringList> identifiers = std::nullopt);
     // Changes of the pending notifications run one at a time. begin...() waits for the change
-    // under way and yields a ticket, or nullopt when a newer change was requested meanwhile or
-    // the store is gone; a change whose ticket is superseded stops at its next step.
-    QCoro::Task<std::optional<quint64>> beginNotificationChange();
-    bool notificationChangeSuperseded(quint64 ticket) const { return ticket != notificationChangeRequests_; }
+    // under way and yields this change's turn, or nullopt when the store is gone; the turn ends
+    // when it is destroyed. A superseded change (a newer one was asked for) stops at its next step.
+    class NotificationChangeTurn {
+    public:
+        NotificationChangeTurn(AppStore *store, quint64 ticket) : store_(store), ticket_(ticket) {}
+        NotificationChangeTurn(NotificationChangeTurn &&other) noexcept
+            : store_(std::exchange(other.store_, nullptr)), ticket_(other.ticket_)
+        {
+        }
+        NotificationChangeTurn &operator=(NotificationChangeTurn &&other) noexcept
+        {
+            if (this != &other) {
+                end();
+                store_ = std::exchange(other.store_, nullptr);
+                ticket_ = other.ticket_;
+            }
+            return *this;
+        }
+        ~NotificationChangeTurn() { end(); }
+        bool superseded() const { return !store_ || ticket_ != store_->notificationChangeRequests_; }
+
+    private:
+        void end()
+        {
+            if (store_)
+                std::exchange(store_, nullptr)->endNotificationChange();
+        }
+        QPointer<AppStore> store_;
+        quint64 ticket_;
+    };
+    QCoro::Task<std::optional<NotificationChangeTurn>> beginNotificationChange();
     void endNotificationChange();
 
     // --- Google accounts (AppStoreAccounts.cpp). ---

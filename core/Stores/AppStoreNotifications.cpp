@@ -6,7 +6,6 @@
 #include "Support/Localization.h"
 #include "Support/UserDefaults.h"
 
-#include <QScopeGuard>
 
 namespace kestrivane {
 
@@ -21,7 +20,7 @@ QUrl testNotificationURL()
 
 // MARK: - System notifications
 
-QCoro::Task<std::optional<quint64>> AppStore::beginNotificationChange()
+QCoro::Task<std::optional<AppStore::NotificationChangeTurn>> AppStore::beginNotificationChange()
 {
     QPointer<AppStore> self(this);
     const quint64 ticket = ++notificationChangeRequests_;
@@ -31,7 +30,7 @@ QCoro::Task<std::optional<quint64>> AppStore::beginNotificationChange()
             co_return std::nullopt;
     }
     changingNotifications_ = true;
-    co_return ticket;
+    co_return NotificationChangeTurn(this, ticket);
 }
 
 void AppStore::endNotificationChange()
@@ -44,15 +43,11 @@ QCoro::Task<void> AppStore::rescheduleSystemNotifications(MeetEventSubset events
 {
     QPointer<AppStore> self(this);
     const std::shared_ptr<NotificationScheduling> scheduler = notificationScheduler_;
-    const std::optional<quint64> ticket = co_await beginNotificationChange();
-    if (!self || !ticket)
+    const std::optional<NotificationChangeTurn> turn = co_await beginNotificationChange();
+    if (!self || !turn)
         co_return;
-    const auto release = qScopeGuard([self] {
-        if (self)
-            self->endNotificationChange();
-    });
     // A newer change waits: it does this one's work with newer meetings.
-    if (notificationChangeSuperseded(*ticket))
+    if (turn->superseded())
         co_return;
 
     if (scheduledNotificationIDs_.isEmpty()) {
@@ -64,7 +59,7 @@ QCoro::Task<void> AppStore::rescheduleSystemNotifications(MeetEventSubset events
         scheduledNotificationIDs_.clear();
         co_await scheduler->cancelPendingMeetNotifications();
     }
-    if (!self || notificationChangeSuperseded(*ticket))
+    if (!self || turn->superseded())
         co_return;
     if (!notificationPermissionGranted_)
         co_return;
@@ -86,7 +81,7 @@ QCoro::Task<void> AppStore::rescheduleSystemNotifications(MeetEventSubset events
             event.joinURL());
         co_await scheduler->schedule(std::move(notification));
         // Stopped by a newer change, which withdraws what this one scheduled.
-        if (!self || notificationChangeSuperseded(*ticket))
+        if (!self || turn->superseded())
             co_return;
         scheduled.append(identifier);
     }
@@ -112,13 +107,9 @@ QCoro::Task<void> AppStore::withdrawAllSystemNotifications(std::optional<QString
 {
     QPointer<AppStore> self(this);
     const std::shared_ptr<NotificationScheduling> scheduler = notificationScheduler_;
-    const std::optional<quint64> ticket = co_await beginNotificationChange();
-    if (!self || !ticket)
+    const std::optional<NotificationChangeTurn> turn = co_await beginNotificationChange();
+    if (!self || !turn)
         co_return;
-    const auto release = qScopeGuard([self] {
-        if (self)
-            self->endNotificationChange();
-    });
     if (identifiers) {
         if (!identifiers->isEmpty())
             co_await scheduler->cancelPendingNotifications(*identifiers);
