@@ -338,4 +338,15 @@ QCoro::Task<BrowserPage> openLikeBrowser(QUrl url)
     co_return page;
 }
 
+QUrl serveStandInAppcast(FakeGoogleServer &server)
+{
+    server.route("GET", "/appcast.xml", [](const RecordedRequest &) {
+        FakeResponse response;
+        response.body = "<rss version=\"2.0\"><channel><item><version>999.0</version><displayVersion>999</displayVersion>"
+                        "<link>https://kestrivane.app/download</link></item></channel></rss>";
+        return response;
+    });
+    return server.baseURL().resolved(QUrl("/appcast.xml"));
+}
+
 } // namespace kestrivane::test

@@ -169,4 +169,7 @@ struct BrowserPage {
 // Opens `url` the way a browser would (GET, following redirects) and yields the last page.
 QCoro::Task<BrowserPage> openLikeBrowser(QUrl url);
 
+// Routes GET /appcast.xml of `server` to an update feed offering version 999; its address.
+QUrl serveStandInAppcast(FakeGoogleServer &server);
+
 } // namespace kestrivane::test

@@ -47,14 +47,8 @@ protected:
     {
         KV_REQUIRE(displayProblem());
         KV_REQUIRE(session.problem());
-        server.route("GET", "/appcast.xml", [](const RecordedRequest &) {
-            FakeResponse response;
-            response.body = "<rss version=\"2.0\"><channel><item><version>999.0</version><displayVersion>999</displayVersion>"
-                            "<link>https://kestrivane.app/download</link></item></channel></rss>";
-            return response;
-        });
         session.setVariable(AppDelegate::skipLaunchLocationCheckVariable, QStringLiteral("1"));
-        session.setVariable(QStringLiteral("KESTRIVANE_APPCAST_URL"), server.baseURL().resolved(QUrl("/appcast.xml")).toString());
+        session.setVariable(QStringLiteral("KESTRIVANE_APPCAST_URL"), serveStandInAppcast(server).toString());
         accessibility = std::make_unique<AccessibilityBus>(session);
         KV_REQUIRE(accessibility->problem());
         ASSERT_EQ(session.startTray(), QString());
