@@ -21,7 +21,9 @@ run_suite() {
 }
 
 run_suite "$root/build"
-# The idle wake-up measurement (two minutes, label "idle") runs in the normal build only.
+# The idle wake-up measurement (two minutes, label "idle") runs in the normal build only; the
+# benchmarks are built in the normal build only.
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  run_suite "$root/build-asan" -LE idle -- -DKESTRIVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+  run_suite "$root/build-asan" -LE idle -- -DKESTRIVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug \
+  -DKESTRIVANE_BUILD_BENCHMARKS=OFF
 "$root/scripts/fuzz.sh"
