@@ -106,6 +106,21 @@ TEST_F(AppStorePresentationTest, ListsAndCurrentMeetingAtTheirBoundaries)
     EXPECT_FALSE(store->activeMeetEvent());
 }
 
+// Today is the local calendar day, also when it is 23 hours long (New York, 8 March 2026): from
+// its midnight to the next one, not 24 hours from the first.
+TEST_F(AppStorePresentationTest, TodayIsTheLocalDayOnADaylightSavingChange)
+{
+    TimeZoneGuard newYork("America/New_York");
+    parts.clock.set(utc(2026, 3, 8, 16, 0)); // noon, daylight saving time since 02:00
+    auto store = syncedStore({
+        meeting("eve", "work", utc(2026, 3, 8, 4, 59), utc(2026, 3, 9, 0, 0)),        // 23:59 the day before
+        meeting("midnight", "work", utc(2026, 3, 8, 5, 0), utc(2026, 3, 8, 5, 30)),   // 00:00 EST
+        meeting("late", "home", utc(2026, 3, 9, 3, 59), utc(2026, 3, 9, 4, 30)),      // 23:59 EDT
+        meeting("next", "home", utc(2026, 3, 9, 4, 0), utc(2026, 3, 9, 4, 30)),       // 00:00 the next day
+    });
+    EXPECT_EQ(ids(store->todayMeetEvents()), (QStringList{"midnight", "late"}));
+}
+
 TEST_F(AppStorePresentationTest, AlertRisesAtStartMinusLeadTimeWithItsReadiness)
 {
     const QDateTime start = now.addSecs(1800).addMSecs(150);
