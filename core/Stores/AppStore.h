@@ -161,6 +161,8 @@ public:
     // Published state.
     const QList<CalendarInfo> &calendars() const { return calendars_; }
     const QSet<QString> &selectedCalendarIDs() const { return selectedCalendarIDs_; }
+    // The two lists are made on the first read after a change; a reference to one lasts until the
+    // store's next change.
     const QList<CalendarEvent> &todayMeetEvents() const { return todayMeetEvents_.list(); }
     const QList<CalendarEvent> &upcomingMeetEvents() const { return upcomingMeetEvents_.list(); }
     const std::optional<CalendarEvent> &activeMeetEvent() const { return activeMeetEvent_; }

@@ -141,12 +141,13 @@ void AppStore::forgetGoogleAccounts(const QSet<QString> &accountIDs)
     }
     publish(calendars_, std::move(calendars));
 
-    QList<qsizetype> kept;
-    for (qsizetype position = 0; position < cachedMeetEvents_.size(); ++position) {
-        if (!belongsToForgotten(cachedMeetEvents_.at(position).calendarID))
-            kept.append(position);
+    // A list of its own, so the forgotten accounts' meetings go with the old one.
+    QList<CalendarEvent> meetings;
+    for (const CalendarEvent &event : cachedMeetEvents_) {
+        if (!belongsToForgotten(event.calendarID))
+            meetings.append(event);
     }
-    cachedMeetEvents_ = cachedMeetEvents_.picked(kept);
+    cachedMeetEvents_ = MeetEventSubset(std::move(meetings));
 
     applyCachedMeetEvents(presentationDate());
     // Runs on its own; it holds the store weakly and reports its failure in the notification status.

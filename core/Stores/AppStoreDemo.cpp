@@ -74,7 +74,7 @@ void AppStore::applyDemoSnapshot(const QDateTime &date, const DemoMode &demoMode
         publish(calendars_, QList<CalendarInfo>());
         publish(todayMeetEvents_, QList<CalendarEvent>());
         publish(upcomingMeetEvents_, QList<CalendarEvent>());
-            publish(selectedCalendarIDs_, QSet<QString>());
+        publish(selectedCalendarIDs_, QSet<QString>());
         publish(currentMeetEvent_, std::nullopt);
         publish(activeMeetEvent_, std::nullopt);
         publish(syncStatus_, SyncStatus::idle());

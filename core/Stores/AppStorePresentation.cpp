@@ -98,16 +98,26 @@ void AppStore::rescheduleActiveAlerts(const MeetEventSubset &events, const QDate
     };
     std::vector<Seen> secondSeen;
     qint64 second = -1;
+    // Past this many meetings in one second, the rest of that second goes to the table.
+    constexpr size_t secondListLimit = 32;
+    bool secondInTable = false;
     QHash<QString, size_t> allSeen;
     // The slot of the alert the meeting's identity had so far (0 for none), now the newest alert's.
     const auto takeSlot = [&](qsizetype index) -> size_t {
-        if (!bySecond)
+        const auto takeFromTable = [&] {
             return std::exchange(allSeen[alertEvents_.notificationIdentifier(index, leadTime)], alerts_.size());
+        };
+        if (!bySecond)
+            return takeFromTable();
         const qint64 start = alertEvents_.at(index).startDate.toMSecsSinceEpoch() / 1000;
         if (start != second) {
             secondSeen.clear();
+            if (std::exchange(secondInTable, false))
+                allSeen.clear();
             second = start;
         }
+        if (secondInTable)
+            return takeFromTable();
         const size_t hash = alertEvents_.notificationIdentifierHash(index, leadTime);
         for (Seen &entry : secondSeen) {
             if (entry.hash == hash
@@ -116,6 +126,13 @@ void AppStore::rescheduleActiveAlerts(const MeetEventSubset &events, const QDate
                 entry.index = index;
                 return std::exchange(entry.slot, alerts_.size());
             }
+        }
+        if (secondSeen.size() == secondListLimit) {
+            for (const Seen &entry : secondSeen)
+                allSeen.insert(alertEvents_.notificationIdentifier(entry.index, leadTime), entry.slot);
+            secondSeen.clear();
+            secondInTable = true;
+            return takeFromTable();
         }
         secondSeen.push_back(Seen{hash, index, alerts_.size()});
         return 0;

@@ -49,6 +49,9 @@ public:
     };
 
     MeetEventSubset() = default;
+    // Copies are cheap (shared lists) and moves copy: a moved-from subset keeps its cache.
+    MeetEventSubset(const MeetEventSubset &) = default;
+    MeetEventSubset &operator=(const MeetEventSubset &) = default;
     // All of `events` (implicit: a plain list is the subset of all its events).
     MeetEventSubset(QList<CalendarEvent> events);
     // The events of `source` at `places` (each a valid index), in that order.
