@@ -99,7 +99,7 @@ void AppStore::rescheduleActiveAlerts(const MeetEventSubset &events, const QDate
     std::vector<Seen> secondSeen;
     qint64 second = -1;
     // Past this many meetings in one second, the rest of that second goes to the table.
-    constexpr size_t secondListLimit = 32;
+    constexpr size_t secondListLimit = 256;
     bool secondInTable = false;
     QHash<QString, size_t> allSeen;
     // The slot of the alert the meeting's identity had so far (0 for none), now the newest alert's.

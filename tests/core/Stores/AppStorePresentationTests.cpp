@@ -193,8 +193,8 @@ TEST_F(AppStorePresentationTest, WithInAppAlertsOffNoAlertRises)
 
 // Two meetings with one alert identity (same calendar, event and start second): the earlier wait
 // is cancelled when the later one takes its place, so only the later one raises. Also with a
-// meeting from before 1970 in the list (all identities compared at once) and with forty other
-// meetings in that second (more than a second's short list holds).
+// meeting from before 1970 in the list (all identities compared at once) and with three hundred
+// other meetings in that second (more than a second's short list holds).
 TEST_F(AppStorePresentationTest, TwoMeetingsWithOneAlertIdentityRaiseOneAlert)
 {
     enum class Company { none, meetingFrom1969, crowdedSecond };
@@ -208,7 +208,7 @@ TEST_F(AppStorePresentationTest, TwoMeetingsWithOneAlertIdentityRaiseOneAlert)
         if (company == Company::meetingFrom1969)
             events.append(meeting("old", "home", utc(1969, 12, 31, 23, 0), now.addDays(2), "old"));
         if (company == Company::crowdedSecond) {
-            for (int i = 0; i < 40; ++i) {
+            for (int i = 0; i < 300; ++i) {
                 const QDateTime start = first.addMSecs(200 + i);
                 events.append(meeting(QStringLiteral("m%1").arg(i), "home", start, start.addSecs(1800), "other"));
             }
