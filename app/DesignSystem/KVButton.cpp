@@ -209,7 +209,6 @@ QColor pressedColor(const QColor &color, ColorScheme scheme)
     return scheme == ColorScheme::dark ? color.lighter(112) : color.darker(112);
 }
 
-
 KVButton::KVButton(const QString &title, Style style, QWidget *parent) : QAbstractButton(parent), style_(style)
 {
     KVAccessibility::install();

@@ -3,10 +3,10 @@
 #include "Support/CancellableWait.h"
 #include "Support/UserDefaults.h"
 
+#include <QMultiHash>
 #include <QTimer>
 
 #include <algorithm>
-#include <vector>
 
 namespace kestrivane {
 
@@ -82,59 +82,26 @@ void AppStore::rescheduleActiveAlerts(const MeetEventSubset &events, const QDate
     // The table refers to the meetings by their place in this (shared, unchanging) subset.
     alertEvents_ = events;
     alerts_.reserve(static_cast<size_t>(events.size()));
-    // Two meetings with one identity: the later one takes the earlier one's place. An identity
-    // ends in the start's whole seconds, so for starts from 1970 on equal identities share their
-    // second and, the meetings being in order of start, lie together: the identities of one second
-    // are compared among themselves, by their kept hashes first. Any earlier (or missing) start
-    // takes one table for all of them.
+    // Two meetings with one identity: the later one takes the earlier one's place. The table is
+    // keyed by the identities' kept hashes, so only equal hashes read the identities themselves.
     const double leadTime = notificationLeadTime_;
-    const bool bySecond = std::all_of(events.begin(), events.end(), [](const CalendarEvent &event) {
-        return event.startDate.isValid() && event.startDate.toMSecsSinceEpoch() >= 0;
-    });
     struct Seen {
-        size_t hash;
         qsizetype index; // in alertEvents_
         size_t slot; // 1 + the alert's place in alerts_
     };
-    std::vector<Seen> secondSeen;
-    qint64 second = -1;
-    // Past this many meetings in one second, the rest of that second goes to the table.
-    constexpr size_t secondListLimit = 256;
-    bool secondInTable = false;
-    QHash<QString, size_t> allSeen;
+    QMultiHash<size_t, Seen> seen;
+    seen.reserve(events.size());
     // The slot of the alert the meeting's identity had so far (0 for none), now the newest alert's.
     const auto takeSlot = [&](qsizetype index) -> size_t {
-        const auto takeFromTable = [&] {
-            return std::exchange(allSeen[alertEvents_.notificationIdentifier(index, leadTime)], alerts_.size());
-        };
-        if (!bySecond)
-            return takeFromTable();
-        const qint64 start = alertEvents_.at(index).startDate.toMSecsSinceEpoch() / 1000;
-        if (start != second) {
-            secondSeen.clear();
-            if (std::exchange(secondInTable, false))
-                allSeen.clear();
-            second = start;
-        }
-        if (secondInTable)
-            return takeFromTable();
         const size_t hash = alertEvents_.notificationIdentifierHash(index, leadTime);
-        for (Seen &entry : secondSeen) {
-            if (entry.hash == hash
-                && alertEvents_.notificationIdentifier(entry.index, leadTime)
-                    == alertEvents_.notificationIdentifier(index, leadTime)) {
-                entry.index = index;
-                return std::exchange(entry.slot, alerts_.size());
+        for (auto entry = seen.find(hash); entry != seen.end() && entry.key() == hash; ++entry) {
+            if (alertEvents_.notificationIdentifier(entry->index, leadTime)
+                == alertEvents_.notificationIdentifier(index, leadTime)) {
+                entry->index = index;
+                return std::exchange(entry->slot, alerts_.size());
             }
         }
-        if (secondSeen.size() == secondListLimit) {
-            for (const Seen &entry : secondSeen)
-                allSeen.insert(alertEvents_.notificationIdentifier(entry.index, leadTime), entry.slot);
-            secondSeen.clear();
-            secondInTable = true;
-            return takeFromTable();
-        }
-        secondSeen.push_back(Seen{hash, index, alerts_.size()});
+        seen.insert(hash, Seen{index, alerts_.size()});
         return 0;
     };
     const qint64 base = alertClock_.elapsed();

@@ -7,7 +7,6 @@
 #include <QPointer>
 #include <QStringDecoder>
 
-
 #include <coroutine>
 #include <memory>
 #include <utility>

@@ -72,6 +72,4 @@ void CalendarSelectionSwitch::paintEvent(QPaintEvent *)
     painter.strokePath(outline, QPen(on ? withOpacity(Qt::white, 0.2) : palette.border, 0.5));
 }
 
-
-
 } // namespace kestrivane

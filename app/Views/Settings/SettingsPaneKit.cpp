@@ -158,7 +158,6 @@ void KVSegmentedControl::paintEvent(QPaintEvent *)
     painter.strokePath(border, QPen(palette.border, 0.5));
 }
 
-
 QVBoxLayout *makePaneLayout(QWidget *pane)
 {
     auto *layout = new QVBoxLayout(pane);

@@ -132,6 +132,4 @@ void KVSettingsSidebar::paintEvent(QPaintEvent *)
     painter.fillRect(rect(), withOpacity(palette.surface2, scheme == ColorScheme::dark ? 0.25 : 0.55));
 }
 
-
-
 } // namespace kestrivane

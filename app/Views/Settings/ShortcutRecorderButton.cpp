@@ -209,6 +209,4 @@ void ShortcutRecorderButton::paintEvent(QPaintEvent *)
     painter.drawText(rect(), Qt::AlignCenter, labelText());
 }
 
-
-
 } // namespace kestrivane

@@ -193,8 +193,7 @@ TEST_F(AppStorePresentationTest, WithInAppAlertsOffNoAlertRises)
 
 // Two meetings with one alert identity (same calendar, event and start second): the earlier wait
 // is cancelled when the later one takes its place, so only the later one raises. Also with a
-// meeting from before 1970 in the list (all identities compared at once) and with three hundred
-// other meetings in that second (more than a second's short list holds).
+// meeting from before 1970 in the list and with three hundred other meetings in that second.
 TEST_F(AppStorePresentationTest, TwoMeetingsWithOneAlertIdentityRaiseOneAlert)
 {
     enum class Company { none, meetingFrom1969, crowdedSecond };
