@@ -8,6 +8,7 @@
 #include "Support/AsyncWaitQueue.h"
 #include "Support/CancellableWait.h"
 #include "Support/DateFormatting.h"
+#include "Support/Error.h"
 #include "Support/Localization.h"
 #include "Support/UserDefaults.h"
 

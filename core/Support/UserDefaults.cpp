@@ -14,8 +14,6 @@
 
 #include <sys/stat.h>
 
-#include <cstdio>
-
 namespace kestrivane {
 
 std::optional<QString> UserDefaults::string(const QString &key) const
@@ -134,12 +132,6 @@ QString domainPath(const QString &domain)
 
 } // namespace
 
-void reportToStandardError(const QString &text)
-{
-    std::fprintf(stderr, "kestrivane: %s\n", text.toLocal8Bit().constData());
-    std::fflush(stderr);
-}
-
 SettingsUserDefaults::SettingsUserDefaults(const QString &domain, Report report)
     : SettingsUserDefaults(PathTag{}, domainPath(domain), std::move(report))
 {
@@ -246,7 +238,7 @@ void SettingsUserDefaults::save()
 {
     // The file changed since it was last read or written (another domain on it wrote, or someone
     // mended it): what it holds now stays, with this domain's changes on top.
-    if (!(stampOf(path_) == stamp_)) {
+    if (stampOf(path_) != stamp_) {
         const QMap<QString, QVariant> ours = values_;
         if (read(&unreadable_)) {
             for (auto it = unsaved_.cbegin(); it != unsaved_.cend(); ++it) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Support/Error.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QString>
@@ -46,10 +48,6 @@ public:
 private:
     QMap<QString, QVariant> values_;
 };
-
-// Writes one line on standard error ("kestrivane: <text>"): for faults of the user's files that
-// no window shows.
-void reportToStandardError(const QString &text);
 
 // A domain persisted as a JSON document in the user's configuration folder
 // (~/.config/kestrivane/<domain>.json). Each change writes the whole document atomically; values
