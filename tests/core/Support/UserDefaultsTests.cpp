@@ -95,9 +95,9 @@ QByteArray contents(const QString &path)
 
 } // namespace
 
-// An unreadable file is only read until the first change, which copies it aside, says so once and
-// writes a new file; nothing else is copied or reported after that.
-TEST(UserDefaultsTest, UnreadableFileIsKeptAsideBeforeTheFirstChangeReplacesIt)
+// An unreadable file is only read until the first change, which copies it aside and says so;
+// later changes neither copy nor report again.
+TEST(UserDefaultsTest, UnreadableFileIsKeptAsideOnceBeforeTheFirstChangeReplacesIt)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("domain.json");
@@ -118,11 +118,8 @@ TEST(UserDefaultsTest, UnreadableFileIsKeptAsideBeforeTheFirstChangeReplacesIt)
     const QStringList copies = QDir(dir.path()).entryList({"domain.corrupt-*.json"});
     ASSERT_EQ(copies.size(), 1);
     EXPECT_EQ(contents(dir.filePath(copies.first())), truncated);
-    ASSERT_EQ(reports.size(), 1);
-    EXPECT_TRUE(reports.first().contains(path) && reports.first().contains(dir.filePath(copies.first()))) << reports.first().toStdString();
-    auto reopened = SettingsUserDefaults::atPath(path);
-    EXPECT_EQ(reopened->number("notificationLeadTime"), 300.0);
-    EXPECT_EQ(reopened->string("googleClientID"), "id");
+    EXPECT_EQ(reports.size(), 1);
+    EXPECT_EQ(SettingsUserDefaults::atPath(path)->string("googleClientID"), "id");
 }
 
 // A file that cannot be written keeps every change in memory with one report, and the first write
