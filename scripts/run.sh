@@ -1,8 +1,16 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds and starts Kestrivane. Arguments go to the application
-# (for example --demo-data to run on built-in sample data without a Google account).
+# Installs what building and running Kestrivane need, builds the application alone (no tests, no
+# benchmarks) into build-app/ and starts it. Arguments go to the application (for example
+# --demo-data to run on built-in sample data without a Google account).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/install-deps.sh"
-"$root/scripts/build.sh"
-exec "$root/build/app/kestrivane" "$@"
+build=$root/build-app
+"$root/scripts/install-deps.sh" --run
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  generator=()
+  command -v ninja >/dev/null && generator=(-G Ninja)
+  cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKESTRIVANE_BUILD_TESTS=OFF -DKESTRIVANE_BUILD_BENCHMARKS=OFF
+fi
+cmake --build "$build" --parallel "$(nproc)"
+exec "$build/app/kestrivane" "$@"

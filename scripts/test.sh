@@ -1,29 +1,85 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Kestrivane twice (a normal build and one with AddressSanitizer
 # and UndefinedBehaviorSanitizer) and runs every test of both inside a throwaway desktop session,
-# then runs the fuzz targets of the parsers for a bounded time (scripts/fuzz.sh).
-set -euo pipefail
+# then runs the fuzz targets of the parsers for a bounded time (scripts/fuzz.sh). Every step runs
+# even when an earlier one failed; the last line adds them up ("N passed, M failed": the tests of
+# both builds and the fuzz targets, a build that failed counting as one failure), and the exit
+# status is non-zero when anything failed.
+set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/install-deps.sh"
+logs=$(mktemp -d)
+trap 'rm -rf "$logs"' EXIT
+passed=0
+failed=0
 
-# run_suite <build folder> [ctest arguments] -- [CMake arguments]
+# count_ctest <log>: adds the closing line of a ctest run ("97% tests passed, 3 tests failed out
+# of 120") to the totals; a log without one (the build or ctest failed) counts as one failure.
+count_ctest() {
+  local line
+  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1)
+  if [ -z "$line" ]; then
+    failed=$((failed + 1))
+    return
+  fi
+  local bad total
+  bad=$(sed -E 's/^.* passed, ([0-9]+) tests? failed.*$/\1/' <<<"$line")
+  total=$(sed -E 's/^.* out of ([0-9]+).*$/\1/' <<<"$line")
+  passed=$((passed + total - bad))
+  failed=$((failed + bad))
+}
+
+# count_fuzz <log>: adds the fuzz step's closing line ("fuzz: 5 passed, 0 failed"); a log without
+# one (the fuzz build failed) counts as one failure.
+count_fuzz() {
+  local line
+  line=$(grep -E '^fuzz: [0-9]+ passed, [0-9]+ failed$' "$1" | tail -n 1)
+  if [ -z "$line" ]; then
+    failed=$((failed + 1))
+    return
+  fi
+  local good bad
+  good=$(sed -E 's/^fuzz: ([0-9]+) passed.*$/\1/' <<<"$line")
+  bad=$(sed -E 's/^.* ([0-9]+) failed$/\1/' <<<"$line")
+  passed=$((passed + good))
+  failed=$((failed + bad))
+}
+
+summary() {
+  echo "$passed passed, $failed failed"
+  [ "$failed" -eq 0 ]
+}
+
+# run_suite <log> <build folder> [ctest arguments] -- [CMake arguments]
 run_suite() {
-  local build=$1
-  shift
+  local log=$1 build=$2
+  shift 2
   local ctest_args=()
   while [ $# -gt 0 ] && [ "$1" != "--" ]; do
     ctest_args+=("$1")
     shift
   done
   shift || true
-  "$root/scripts/build.sh" "$build" "$@"
-  "$root/scripts/test-session.sh" ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)" --timeout 300 "${ctest_args[@]}"
+  {
+    "$root/scripts/build.sh" "$build" "$@" &&
+      "$root/scripts/test-session.sh" ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)" \
+        --timeout 300 "${ctest_args[@]}"
+  } 2>&1 | tee "$log"
 }
 
-run_suite "$root/build"
+if ! "$root/scripts/install-deps.sh"; then
+  failed=$((failed + 1))
+  summary
+  exit 1
+fi
+
+run_suite "$logs/normal.log" "$root/build"
+count_ctest "$logs/normal.log"
 # The idle wake-up measurement (two minutes, label "idle") runs in the normal build only; the
 # benchmarks are built in the normal build only.
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  run_suite "$root/build-asan" -LE idle -- -DKESTRIVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug \
+  run_suite "$logs/asan.log" "$root/build-asan" -LE idle -- -DKESTRIVANE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug \
   -DKESTRIVANE_BUILD_BENCHMARKS=OFF
-"$root/scripts/fuzz.sh"
+count_ctest "$logs/asan.log"
+"$root/scripts/fuzz.sh" 2>&1 | tee "$logs/fuzz.log"
+count_fuzz "$logs/fuzz.log"
+summary

@@ -69,10 +69,38 @@ AttributesPtr itemAttributes(const QString &service, const QString &account)
                                                  accountText.constData(), nullptr));
 }
 
-// Takes ownership of a failure reported by libsecret and throws it as a KeychainError.
+// No Secret Service answers on the session bus: none runs and none can be started.
+bool isMissingService(const GError *error)
+{
+    if (error->domain != G_DBUS_ERROR)
+        return false;
+    switch (error->code) {
+    case G_DBUS_ERROR_SERVICE_UNKNOWN:
+    case G_DBUS_ERROR_NAME_HAS_NO_OWNER:
+    case G_DBUS_ERROR_NO_SERVER:
+    case G_DBUS_ERROR_SPAWN_EXEC_FAILED:
+    case G_DBUS_ERROR_SPAWN_FORK_FAILED:
+    case G_DBUS_ERROR_SPAWN_CHILD_EXITED:
+    case G_DBUS_ERROR_SPAWN_CHILD_SIGNALED:
+    case G_DBUS_ERROR_SPAWN_FAILED:
+    case G_DBUS_ERROR_SPAWN_SERVICE_INVALID:
+    case G_DBUS_ERROR_SPAWN_SERVICE_NOT_FOUND:
+    case G_DBUS_ERROR_SPAWN_NO_MEMORY:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Takes ownership of a failure reported by libsecret and throws it as a KeychainError that says
+// in plain words what is wrong: no keyring service, a locked keyring, or else the service's message.
 [[noreturn]] void throwKeychainError(GError *rawError)
 {
     const ErrorPtr error(rawError);
+    if (error->domain == SECRET_ERROR && error->code == SECRET_ERROR_IS_LOCKED)
+        throw KeychainError(error->code, L10n::text(QStringLiteral("keychain_error_locked")));
+    if (isMissingService(error.get()))
+        throw KeychainError(error->code, L10n::text(QStringLiteral("keychain_error_no_service")));
     // D-Bus failures carry the remote error name in front of the message; it means nothing to users.
     g_dbus_error_strip_remote_error(error.get());
     throw KeychainError(error->code, QString::fromUtf8(error->message));

@@ -2,11 +2,13 @@
 
 #include "Services/GoogleCalendarClient.h"
 #include "Services/GoogleOAuthClient.h"
+#include "Services/KeychainTokenStore.h"
 #include "Services/NotificationScheduler.h"
 #include "Services/OAuthConfigFile.h"
 #include "Support/AsyncWaitQueue.h"
 #include "Support/CancellableWait.h"
 #include "Support/DateFormatting.h"
+#include "Support/Error.h"
 #include "Support/Localization.h"
 #include "Support/UserDefaults.h"
 
@@ -224,16 +226,26 @@ double AppStore::loadNotificationLeadTime(const UserDefaults &defaults, double f
 
 std::optional<GoogleOAuthConfiguration> AppStore::bundledGoogleOAuthConfiguration(const QStringList &files)
 {
-    const std::optional<QHash<QString, QString>> entries = OAuthConfigFile::load(files);
-    if (!entries)
+    const OAuthConfigFile::Loaded loaded = OAuthConfigFile::load(files);
+    if (loaded.file.isEmpty())
         return std::nullopt;
-    const QString clientID = entries->value(OAuthConfigFile::clientIDKey).trimmed();
-    const QString clientSecret = entries->value(OAuthConfigFile::clientSecretKey).trimmed();
-    if (clientID.isEmpty() || clientSecret.isEmpty())
+    // The windows say only that no client is configured; what is wrong with the file goes to
+    // standard error.
+    const auto unusable = [&](const QString &fault) -> std::optional<GoogleOAuthConfiguration> {
+        reportToStandardError(QStringLiteral("the Google sign-in client file %1 is not used: %2").arg(loaded.file, fault));
         return std::nullopt;
+    };
+    if (!loaded.entries)
+        return unusable(loaded.fault);
     GoogleOAuthConfiguration configuration;
-    configuration.clientID = clientID;
-    configuration.clientSecret = clientSecret;
+    for (const auto &[key, value] : {std::pair{OAuthConfigFile::clientIDKey, &configuration.clientID},
+                                     std::pair{OAuthConfigFile::clientSecretKey, &configuration.clientSecret}}) {
+        if (!loaded.entries->contains(key))
+            return unusable(QStringLiteral("missing key: it has no %1").arg(key));
+        *value = loaded.entries->value(key).trimmed();
+        if (value->isEmpty())
+            return unusable(QStringLiteral("the value of %1 is empty").arg(key));
+    }
     return configuration;
 }
 
@@ -326,6 +338,36 @@ bool AppStore::requiresGoogleReconnect() const
     if (syncStatus_.kind() == SyncStatus::Kind::failed)
         return syncFailureRequiresGoogleReconnect(syncStatus_.message());
     return false;
+}
+
+namespace {
+
+bool isKeyringFailure(const std::exception_ptr &error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const KeychainError &) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace
+
+std::optional<QString> AppStore::keyringFailure() const
+{
+    if (googleConnectionStatus_.kind() == GoogleConnectionStatus::Kind::failed)
+        return connectionFailedAtKeyring_ ? std::optional<QString>(googleConnectionStatus_.message()) : std::nullopt;
+    if (syncStatus_.kind() == SyncStatus::Kind::failed && syncFailedAtKeyring_)
+        return syncStatus_.message();
+    return std::nullopt;
+}
+
+void AppStore::publishConnectionFailure(const std::exception_ptr &error)
+{
+    connectionFailedAtKeyring_ = isKeyringFailure(error);
+    publish(googleConnectionStatus_, GoogleConnectionStatus::failed(errorDescription(error)));
 }
 
 bool AppStore::syncFailureRequiresGoogleReconnect(const QString &message)
@@ -476,6 +518,7 @@ QCoro::Task<bool> AppStore::runSyncPass()
         co_return false;
 
     if (failure) {
+        syncFailedAtKeyring_ = isKeyringFailure(failure);
         publish(syncStatus_, SyncStatus::failed(errorDescription(failure)));
         handleSyncFailure(failure);
     } else {
@@ -640,16 +683,19 @@ void AppStore::handleSyncFailure(const std::exception_ptr &error)
         std::rethrow_exception(error);
     } catch (const GoogleOAuthClient::OAuthError &oauthError) {
         if (oauthError.requiresReconnect()) {
+            connectionFailedAtKeyring_ = false;
             publish(googleConnectionStatus_, GoogleConnectionStatus::failed(oauthError.localizedDescription()));
             return;
         }
     } catch (...) {
     }
     const QString message = errorDescription(error);
-    if (syncFailureRequiresGoogleReconnect(message))
+    if (syncFailureRequiresGoogleReconnect(message)) {
+        connectionFailedAtKeyring_ = false;
         publish(googleConnectionStatus_, GoogleConnectionStatus::failed(message));
-    else
+    } else {
         updateGoogleConnectionStatus();
+    }
 }
 
 void AppStore::startPeriodicSync(double interval)

@@ -188,6 +188,9 @@ public:
     QDateTime presentationDate() const;
     bool requiresUserAttention() const;
     bool requiresGoogleReconnect() const;
+    // The message of the failure that needs attention when the keyring caused it (the failed
+    // connection's, else the failed sync's); nullopt otherwise.
+    std::optional<QString> keyringFailure() const;
     std::optional<QDateTime> nextNotificationFireDate() const;
     std::optional<QUrl> shortcutJoinURL() const;
 
@@ -258,6 +261,8 @@ private:
     static QList<GoogleAccount> loadGoogleAccounts(const UserDefaults &defaults);
     // The error's localised description (what() for foreign exceptions).
     static QString errorDescription(const std::exception_ptr &error);
+    // A failed connection status with the error's description; whether the keyring failed is kept.
+    void publishConnectionFailure(const std::exception_ptr &error);
 
     // --- Sync cycle (AppStore.cpp). ---
     // One pass; false when it was abandoned because the account list changed while it was
@@ -381,6 +386,9 @@ private:
     std::optional<CalendarEvent> activeMeetEvent_;
     std::optional<CalendarEvent> currentMeetEvent_;
     SyncStatus syncStatus_ = SyncStatus::idle();
+    // Whether the last failed sync, and the last failed connection, were the keyring's.
+    bool syncFailedAtKeyring_ = false;
+    bool connectionFailedAtKeyring_ = false;
     bool hasCompletedInitialSync_ = false;
     bool notificationPermissionGranted_ = false;
     NotificationStatus notificationStatus_ = NotificationStatus::unknown();

@@ -210,7 +210,7 @@ QCoro::Task<void> AppStore::connectGoogle(OpenURL openURL)
     }
     deleteTokenQuietly(*pendingStore);
     if (failure) {
-        publish(googleConnectionStatus_, GoogleConnectionStatus::failed(errorDescription(failure)));
+        publishConnectionFailure(failure);
         co_return;
     }
 
@@ -276,7 +276,7 @@ void AppStore::disconnectGoogle()
         // meetings. The one that failed and those not reached stay.
         if (!deleted.isEmpty())
             forgetGoogleAccounts(deleted);
-        publish(googleConnectionStatus_, GoogleConnectionStatus::failed(errorDescription(failure)));
+        publishConnectionFailure(failure);
         return;
     }
 
@@ -299,7 +299,7 @@ void AppStore::disconnectGoogleAccount(const GoogleAccount &account)
     try {
         googleTokenStore(account)->deleteToken();
     } catch (...) {
-        publish(googleConnectionStatus_, GoogleConnectionStatus::failed(errorDescription(std::current_exception())));
+        publishConnectionFailure(std::current_exception());
         return;
     }
     forgetGoogleAccounts({account.id});

@@ -2,6 +2,8 @@
 
 #include "Support/Localization.h"
 
+#include <cstdio>
+
 namespace kestrivane {
 
 const char *Error::what() const noexcept
@@ -12,5 +14,11 @@ const char *Error::what() const noexcept
 }
 
 CancellationError::CancellationError() : Error(L10n::text(QStringLiteral("error_cancelled"))) {}
+
+void reportToStandardError(const QString &text)
+{
+    std::fprintf(stderr, "kestrivane: %s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
 
 } // namespace kestrivane

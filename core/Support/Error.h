@@ -34,4 +34,8 @@ public:
     CancellationError();
 };
 
+// Writes one line on standard error ("kestrivane: <text>"): for faults of the user's files that
+// no window shows.
+void reportToStandardError(const QString &text);
+
 } // namespace kestrivane

@@ -62,11 +62,11 @@ DesktopSession::~DesktopSession()
     }
 }
 
-QProcess *DesktopSession::start(const QString &program, const QStringList &arguments)
+QProcess *DesktopSession::start(const QString &program, const QStringList &arguments, bool keepErrors)
 {
     auto *process = new QProcess;
     process->setProcessEnvironment(environment_);
-    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->setProcessChannelMode(keepErrors ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);
     process->setStandardOutputFile(QProcess::nullDevice());
     process->start(program, arguments);
     processes_.append(process);

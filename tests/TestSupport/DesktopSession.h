@@ -46,8 +46,9 @@ public:
     void setVariable(const QString &name, const QString &value) { environment_.insert(name, value); }
     void removeVariable(const QString &name) { environment_.remove(name); }
 
-    // Starts `program` in this session; the process is owned by the session.
-    QProcess *start(const QString &program, const QStringList &arguments);
+    // Starts `program` in this session; the process is owned by the session. Its standard error
+    // goes to the test's own, or is kept for readAllStandardError() with `keepErrors`.
+    QProcess *start(const QString &program, const QStringList &arguments, bool keepErrors = false);
     // Processes events until `process` has ended (at most `timeout`); its exit code, or -1 when it
     // crashed or is still running.
     static int waitForExit(QProcess *process, std::chrono::milliseconds timeout);

@@ -1,6 +1,8 @@
 #include "TestSupport/StandInGoogleAccount.h"
 
+#include "Models/CalendarModels.h"
 #include "Services/KeychainTokenStore.h"
+#include "Support/BundleInfo.h"
 #include "TestSupport/DesktopSession.h"
 
 #include <QDir>
@@ -23,7 +25,7 @@ StandInGoogleAccount::StandInGoogleAccount(FakeGoogleServer &server, DesktopSess
 {
 }
 
-QString StandInGoogleAccount::install(const QString &keychainService, bool expired)
+QString StandInGoogleAccount::serve()
 {
     session_.setVariable(QStringLiteral("KESTRIVANE_GOOGLE_STAND_IN"), server_.baseURL().toString());
 
@@ -37,24 +39,50 @@ QString StandInGoogleAccount::install(const QString &keychainService, bool expir
 <key>GOOGLE_OAUTH_CLIENT_SECRET</key><string>test-secret</string></dict></plist>)");
     config.close();
 
-    // The token a single-account install left in the keyring.
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    const OAuthToken token{QStringLiteral("ya29.legacy"), QStringLiteral("1//legacy"), expired ? now.addSecs(-60) : now.addSecs(3600)};
-    const SecretToolResult stored =
-        session_.run(QStringLiteral("secret-tool"),
-                     {QStringLiteral("store"), QStringLiteral("--label=Kestrivane"), QStringLiteral("xdg:schema"),
-                      KeychainTokenStore::schemaName, QStringLiteral("service"), keychainService, QStringLiteral("account"),
-                      QStringLiteral("oauth")},
-                     token.toJson());
-    if (stored.exitCode != 0)
-        return QStringLiteral("secret-tool store failed: ") + QString::fromUtf8(stored.errors);
-
     calendar.acceptedToken = QStringLiteral("ya29.legacy");
     calendar.profile = FakeResponse::json(200, R"({"id": "1", "email": "emma@example.com", "name": "Emma"})");
     calendar.calendarList = FakeResponse::json(200, json(QJsonObject{{"items", QJsonArray{QJsonObject{
         {"id", email}, {"summary", "Emma"}, {"primary", true}, {"accessRole", "owner"}}}}}));
     setMeetings({});
     return {};
+}
+
+QString StandInGoogleAccount::storeToken(const QString &keychainService, const QString &account, bool expired)
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const OAuthToken token{QStringLiteral("ya29.legacy"), QStringLiteral("1//legacy"), expired ? now.addSecs(-60) : now.addSecs(3600)};
+    const SecretToolResult stored =
+        session_.run(QStringLiteral("secret-tool"),
+                     {QStringLiteral("store"), QStringLiteral("--label=Kestrivane"), QStringLiteral("xdg:schema"),
+                      KeychainTokenStore::schemaName, QStringLiteral("service"), keychainService, QStringLiteral("account"),
+                      account},
+                     token.toJson());
+    if (stored.exitCode != 0)
+        return QStringLiteral("secret-tool store failed: ") + QString::fromUtf8(stored.errors);
+    return {};
+}
+
+QString StandInGoogleAccount::install(const QString &keychainService, bool expired)
+{
+    if (const QString problem = serve(); !problem.isEmpty())
+        return problem;
+    // The token a single-account install left in the keyring.
+    return storeToken(keychainService, QStringLiteral("oauth"), expired);
+}
+
+QString StandInGoogleAccount::installConnected(const std::optional<QString> &keychainService)
+{
+    if (const QString problem = serve(); !problem.isEmpty())
+        return problem;
+    const QString folder = session_.configHome() + QStringLiteral("/kestrivane");
+    QDir().mkpath(folder);
+    QFile settings(folder + u'/' + BundleInfo::main().bundleIdentifier() + QStringLiteral(".json"));
+    const QByteArray accounts = GoogleAccount::encodeList({{email, email, QStringLiteral("Emma")}});
+    if (!settings.open(QIODevice::WriteOnly) ||
+        settings.write(json(QJsonObject{{"googleAccounts", QJsonObject{{"data", QString::fromLatin1(accounts.toBase64())}}}})) < 0)
+        return QStringLiteral("cannot write the settings file");
+    settings.close();
+    return keychainService ? storeToken(*keychainService, QStringLiteral("oauth:") + email, false) : QString();
 }
 
 void StandInGoogleAccount::setMeetings(const QJsonArray &items)

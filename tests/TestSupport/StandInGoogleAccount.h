@@ -7,6 +7,8 @@
 #include <QJsonObject>
 #include <QString>
 
+#include <optional>
+
 namespace kestrivane::test {
 
 class DesktopSession;
@@ -25,6 +27,9 @@ public:
     // token the stand-in does not know, so Google asks for a new sign-in (invalid_grant). Empty
     // when done, else why not.
     QString install(const QString &keychainService, bool expired = false);
+    // The account as connected: listed in the settings file of the session, and, with a keychain
+    // service, its token in its own keyring item (without one the keyring is not touched).
+    QString installConnected(const std::optional<QString> &keychainService);
 
     // The calendar's meetings: objects of meeting().
     void setMeetings(const QJsonArray &items);
@@ -35,6 +40,10 @@ public:
     FakeGoogleCalendar calendar;
 
 private:
+    // The OAuth client file, the stand-in's address and the account's answers.
+    QString serve();
+    QString storeToken(const QString &keychainService, const QString &account, bool expired);
+
     FakeGoogleServer &server_;
     DesktopSession &session_;
 };

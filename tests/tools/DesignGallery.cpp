@@ -13,6 +13,7 @@
 #include "DesignSystem/KestrivaneAppIconView.h"
 #include "Support/AppL10n.h"
 #include "Support/BundleInfo.h"
+#include "Support/Localization.h"
 #include "Support/UpdateDialog.h"
 
 #include <QApplication>
@@ -269,6 +270,9 @@ QWidget *statesSheet()
     sheet->add(new KVIssueBanner(t("sync_issue_title"), t("google_reconnect_description"), {}, {}, {}, sheet));
     sheet->add(new KVIssueBanner(t("sync_issue_title"), t("sync_issue_description"), {t("retry"), {}},
                                  {t("reconnect_google"), [] {}}, {}, sheet));
+    sheet->caption(QStringLiteral("issue banner naming the keyring's fault"));
+    sheet->add(new KVIssueBanner(t("sync_issue_title"), L10n::text(QStringLiteral("keychain_error_no_service")),
+                                 {t("retry"), [] {}}, {}, {t("send_feedback"), [] {}}, sheet));
     sheet->caption(QStringLiteral("empty state with an unknown and an empty symbol name"));
     auto *unknown = new QWidget(sheet);
     auto *unknownRow = new QHBoxLayout(unknown);
@@ -370,6 +374,7 @@ int main(int argc, char **argv)
     };
     for (const char *language : {"en", "ja"}) {
         AppL10n::configure(QString::fromLatin1(language));
+        L10n::configure(QString::fromLatin1(language));
         for (const ColorScheme scheme : {ColorScheme::light, ColorScheme::dark}) {
             const QString suffix = QStringLiteral("-%1-%2.png").arg(QLatin1String(language), scheme == ColorScheme::dark ? QStringLiteral("dark") : QStringLiteral("light"));
             for (const auto &[name, make] : sheets) {

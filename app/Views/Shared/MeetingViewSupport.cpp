@@ -60,8 +60,11 @@ KVStatusTone syncTone(const AppStore::SyncStatus &status)
 SyncIssueModel syncIssueModel(const AppStore &store)
 {
     const bool reconnect = store.requiresGoogleReconnect();
+    // A keyring failure is named as the status line names it, not as a connection problem.
+    const std::optional<QString> keyring = store.keyringFailure();
     return SyncIssueModel{
-        AppL10n::text(reconnect ? QStringLiteral("google_reconnect_description") : QStringLiteral("sync_issue_description")),
+        keyring ? *keyring
+                : AppL10n::text(reconnect ? QStringLiteral("google_reconnect_description") : QStringLiteral("sync_issue_description")),
         reconnect && store.googleOAuthConfigured(),
     };
 }

@@ -17,6 +17,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPixmap>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QWidget>
 
@@ -355,6 +356,120 @@ TEST_F(ShortcutRoadTest, ARecordedShortcutReplacesTheHotKeyAndTheCurrentOneIsRec
     ASSERT_TRUE(pressKeys({"ctrl+alt+super+m"}));
     EXPECT_TRUE(waitUntil([] { return x11TopmostRole() == u"today-meets"; }, patience));
 
+    app->terminate();
+    EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
+}
+
+namespace {
+
+// The demo program's settings file as the user's files leave it: unreadable or read-only.
+class SettingsFileRoadTest : public ShortcutRoadTest {
+protected:
+    QString folder() const { return session.configHome() + QStringLiteral("/kestrivane"); }
+    QString path() const { return folder() + u'/' + BundleInfo::main().bundleIdentifier() + QStringLiteral(".json"); }
+    void writeSettings(const QByteArray &contents) const
+    {
+        QDir().mkpath(folder());
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+    }
+    QJsonObject settings() const
+    {
+        QFile file(path());
+        return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
+    }
+    // The application's own lines on standard error so far.
+    QStringList reports()
+    {
+        errors += QString::fromLocal8Bit(app->readAllStandardError());
+        return errors.split(u'\n').filter(QRegularExpression(QStringLiteral("^kestrivane: ")));
+    }
+    void launchToNotifications()
+    {
+        app = session.start(program, {"--demo-data", "--demo-locale=en"}, /*keepErrors=*/true);
+        ASSERT_TRUE(app->waitForStarted(5000));
+        ASSERT_TRUE(waitUntil([] { return x11TopLevels("today-meets").size() == 1; }, patience));
+        ASSERT_TRUE(waitUntil([&] { return press("Settings") == QString(); }, patience));
+        ASSERT_TRUE(waitUntil([] { return x11TopLevels("settings").size() == 1; }, patience));
+        ASSERT_TRUE(waitUntil([&] { return press("Notifications") == QString(); }, patience));
+    }
+
+    QString errors;
+};
+
+} // namespace
+
+// A cut-off settings file is copied aside, with one line on standard error naming both files,
+// before the first change writes a new, valid one.
+TEST_F(SettingsFileRoadTest, AnUnreadableFileIsKeptAsideBeforeTheNextSaveWritesAValidOne)
+{
+    const QByteArray truncated = R"({"notificationLeadTime": 900, "googleAccounts": {"data": "W3siZW1haWwiOi)";
+    ASSERT_NO_FATAL_FAILURE(writeSettings(truncated));
+    ASSERT_NO_FATAL_FAILURE(launchToNotifications());
+    ASSERT_TRUE(waitUntil([&] { return press("5 min") == QString(); }, patience));
+    ASSERT_TRUE(waitUntil([&] { return settings().value("notificationLeadTime").toDouble() == 300; }, patience));
+
+    const QStringList copies = QDir(folder()).entryList({BundleInfo::main().bundleIdentifier() + ".corrupt-*.json"});
+    ASSERT_EQ(copies.size(), 1);
+    QFile copy(folder() + u'/' + copies.first());
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), truncated);
+    ASSERT_TRUE(waitUntil([&] { return !reports().isEmpty(); }, patience));
+    ASSERT_EQ(reports().size(), 1) << errors.toStdString();
+    EXPECT_TRUE(reports().first().contains(path()) && reports().first().contains(copy.fileName())) << errors.toStdString();
+
+    app->terminate();
+    EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
+    EXPECT_EQ(reports().size(), 1) << errors.toStdString();
+}
+
+// Changes to a read-only settings file hold for the session with one line on standard error; once
+// the file is writable again, the next change saves them with it.
+TEST_F(SettingsFileRoadTest, ChangesToAReadOnlyFileHoldAndAreSavedOnceItIsWritable)
+{
+    ASSERT_NO_FATAL_FAILURE(writeSettings(R"({"notificationLeadTime": 900})"));
+    ASSERT_TRUE(QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    ASSERT_NO_FATAL_FAILURE(launchToNotifications());
+    ASSERT_TRUE(waitUntil([&] { return press("5 min") == QString(); }, patience));
+    ASSERT_TRUE(waitUntil([&] { return !reports().isEmpty(); }, patience));
+    ASSERT_EQ(press("10 min"), QString());
+    spin(500ms);
+    ASSERT_EQ(reports().size(), 1) << errors.toStdString();
+    EXPECT_TRUE(reports().first().contains(path())) << errors.toStdString();
+    EXPECT_EQ(settings(), QJsonObject({{"notificationLeadTime", 900}}));
+
+    ASSERT_TRUE(QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    ASSERT_EQ(press("Shortcuts"), QString());
+    ASSERT_TRUE(waitUntil([&] { return press("Reset to Defaults") == QString(); }, patience));
+    ASSERT_TRUE(waitUntil([&] { return storedShortcut("shortcut.joinMeet").has_value(); }, patience));
+    EXPECT_EQ(settings().value("notificationLeadTime").toDouble(), 600);
+    EXPECT_EQ(storedShortcut("shortcut.openTodayMeets"), R"({"keyCode":46,"keyEquivalent":"M","modifiers":6400})");
+    EXPECT_EQ(reports().size(), 1) << errors.toStdString();
+
+    app->terminate();
+    EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
+}
+
+// An OAuth client file that is there but broken: the windows say only that no client is
+// configured, and one line on standard error names the file and its fault.
+TEST_F(SettingsFileRoadTest, ABrokenOAuthClientFileIsNamedOnStandardErrorWithItsFault)
+{
+    const QString config = session.dataHome() + "/kestrivane/OAuthConfig.plist";
+    QDir().mkpath(session.dataHome() + "/kestrivane");
+    QFile file(config);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("<plist version=\"1.0\"><dict><key>GOOGLE_OAUTH_CLIENT_ID</key><string>id</string>\n");
+    file.close();
+
+    app = session.start(program, {}, /*keepErrors=*/true);
+    ASSERT_TRUE(waitUntil([] { return x11TopLevels("setup").size() == 1; }, patience));
+    ASSERT_TRUE(waitUntil([&] { return !reports().isEmpty(); }, patience));
+    spin(500ms);
+    ASSERT_EQ(reports().size(), 1) << errors.toStdString();
+    EXPECT_TRUE(reports().first().startsWith("kestrivane: the Google sign-in client file " + config +
+                                             " is not used: not well-formed XML (line 2: "))
+        << errors.toStdString();
     app->terminate();
     EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
 }

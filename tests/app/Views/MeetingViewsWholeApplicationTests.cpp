@@ -11,6 +11,9 @@
 #include "TestSupport/X11Windows.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QDir>
 #include <QGuiApplication>
 #include <QJsonDocument>
@@ -321,6 +324,57 @@ TEST_F(MeetingViewsWholeApplicationTest, ARevokedSignInOffersTheReconnect)
     ASSERT_TRUE(shows("push button", AppL10n::text("reconnect_google")));
     EXPECT_TRUE(names(tree(), "push button").contains("Retry"));
     screenshot("reconnect-required");
+    app->terminate();
+    EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
+}
+
+// With no Secret Service on the bus, then with the keyring locked, the Today window's banner and
+// its status line name the keyring's fault and what to do, in the same words.
+TEST_F(MeetingViewsWholeApplicationTest, AMissingOrLockedKeyringIsNamedAlikeByTheBannerAndTheStatusLine)
+{
+    AppL10n::configure(QStringLiteral("en"));
+    const auto shownTogether = [&](const QString &fault) {
+        return waitUntil([&] {
+            const QJsonObject now = tree();
+            bool banner = false;
+            for (const QJsonObject &alert : findAccessibles(now, "alert", AppL10n::text("sync_issue_title")))
+                banner = banner || alert.value("description").toString() == fault;
+            return banner && names(now, "label").contains("Sync failed: " + fault);
+        }, patience);
+    };
+    StandInGoogleAccount account(server, session);
+
+    ASSERT_EQ(account.installConnected(std::nullopt), QString());
+    ASSERT_NO_FATAL_FAILURE(launch());
+    ASSERT_TRUE(waitUntil([] { return x11TopLevels("today-meets").size() == 1; }, patience));
+    EXPECT_TRUE(shownTogether("No keyring service is running, so Kestrivane cannot keep your Google sign-in. "
+                              "Start your desktop's keyring (for example GNOME Keyring) and try again."))
+        << QJsonDocument(tree()).toJson().toStdString();
+    screenshot("keyring-missing");
+    app->terminate();
+    ASSERT_EQ(DesktopSession::waitForExit(app, patience), 0);
+
+    // The keyring runs and holds the account's token, but its collection is locked.
+    ASSERT_EQ(session.startKeyring(), QString());
+    ASSERT_EQ(account.installConnected(AppBuildChannel::current().keychainService()), QString());
+    QDBusConnection bus = session.bus().connect();
+    const QString service = QStringLiteral("org.freedesktop.secrets");
+    const QString path = QStringLiteral("/org/freedesktop/secrets");
+    const QString interface = QStringLiteral("org.freedesktop.Secret.Service");
+    QDBusMessage alias = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("ReadAlias"));
+    alias << QStringLiteral("default");
+    const QDBusMessage collection = bus.call(alias);
+    ASSERT_EQ(collection.type(), QDBusMessage::ReplyMessage) << collection.errorMessage().toStdString();
+    QDBusMessage lock = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Lock"));
+    lock << QVariant::fromValue(QList<QDBusObjectPath>{collection.arguments().value(0).value<QDBusObjectPath>()});
+    const QDBusMessage locked = bus.call(lock);
+    ASSERT_EQ(locked.type(), QDBusMessage::ReplyMessage) << locked.errorMessage().toStdString();
+
+    ASSERT_NO_FATAL_FAILURE(launch());
+    ASSERT_TRUE(waitUntil([] { return x11TopLevels("today-meets").size() == 1; }, patience));
+    EXPECT_TRUE(shownTogether("The keyring is locked. Unlock it and try again."))
+        << QJsonDocument(tree()).toJson().toStdString();
+    screenshot("keyring-locked");
     app->terminate();
     EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
 }

@@ -388,6 +388,7 @@ TEST_F(AppStoreAccountsTest, KeyringFailuresWhileDisconnectingKeepWhatStillHasAT
     // One account: it stays, with everything of it.
     store->disconnectGoogleAccount(ben.account());
     EXPECT_EQ(store->googleConnectionStatus(), AppStore::GoogleConnectionStatus::failed(QStringLiteral("The keyring refused.")));
+    EXPECT_EQ(store->keyringFailure(), QStringLiteral("The keyring refused."));
     EXPECT_EQ(store->googleAccounts().size(), 3);
     EXPECT_EQ(upcomingIDs().size(), 3);
 
@@ -408,6 +409,7 @@ TEST_F(AppStoreAccountsTest, KeyringFailuresWhileDisconnectingKeepWhatStillHasAT
     refuseDelete.clear();
     store->disconnectGoogle();
     EXPECT_EQ(store->googleConnectionStatus(), AppStore::GoogleConnectionStatus::disconnected());
+    EXPECT_EQ(store->keyringFailure(), std::nullopt);
     EXPECT_TRUE(store->googleAccounts().isEmpty());
     EXPECT_TRUE(keyringAccounts(service).isEmpty());
 }

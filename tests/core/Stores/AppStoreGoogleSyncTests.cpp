@@ -265,6 +265,19 @@ TEST_F(AppStoreGoogleSyncTest, FailingSecondAccountEndsThePassWithTheMeetingsUnc
     EXPECT_EQ(store->googleConnectionStatus(), ConnectionStatus::connected());
     EXPECT_TRUE(store->requiresUserAttention());
     EXPECT_FALSE(store->requiresGoogleReconnect());
+    EXPECT_EQ(store->keyringFailure(), std::nullopt);
+
+    // A keyring that fails is named as the cause, and is no reason to reconnect.
+    parts.accountTokenStore(QStringLiteral("oauth:bo@example.com"))->failLoad = true;
+    runTask(store->sync());
+    EXPECT_EQ(store->syncStatus(), SyncStatus::failed(QStringLiteral("load refused")));
+    EXPECT_EQ(store->keyringFailure(), QStringLiteral("load refused"));
+    EXPECT_FALSE(store->requiresGoogleReconnect());
+    parts.accountTokenStore(QStringLiteral("oauth:bo@example.com"))->failLoad = false;
+    setEvents("bo", boPrimary, FakeResponse::json(200, eventsPage(QStringLiteral("Bo"), {})));
+    runTask(store->sync());
+    EXPECT_EQ(store->syncStatus().kind(), SyncStatus::Kind::synced);
+    EXPECT_EQ(store->keyringFailure(), std::nullopt);
 }
 
 TEST_F(AppStoreGoogleSyncTest, BadInputFromTheAPIFailsThePassAndLosesNothing)
@@ -326,6 +339,7 @@ TEST_F(AppStoreGoogleSyncTest, RevokedOrMissingTokensAskForANewConnection)
     EXPECT_TRUE(store->syncStatus().message().contains(QStringLiteral("invalid_grant")));
     EXPECT_EQ(store->googleConnectionStatus(), ConnectionStatus::failed(store->syncStatus().message()));
     EXPECT_TRUE(store->requiresGoogleReconnect());
+    EXPECT_EQ(store->keyringFailure(), std::nullopt);
 
     // An account whose item holds no token.
     parts.accountTokenStore(QStringLiteral("oauth:ann@example.com"))->token = fresh(QStringLiteral("ann-token"));

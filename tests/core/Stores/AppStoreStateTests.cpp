@@ -190,30 +190,46 @@ TEST_F(AppStoreStateTest, IncompleteOrForeignConfigurationFilesGiveWayToTheDomai
     parts.defaults->set(AppStore::googleClientIDKey, QStringLiteral(" stored-id "));
     parts.defaults->set(AppStore::googleClientSecretKey, QStringLiteral("stored-secret\n"));
 
-    const QList<QByteArray> unusable = {
-        // A blank secret voids the whole file.
-        plist(QStringLiteral("<key>GOOGLE_OAUTH_CLIENT_ID</key><string>id</string>"
-                             "<key>GOOGLE_OAUTH_CLIENT_SECRET</key><string> \n </string>")),
+    // Each with the fault that standard error names.
+    const QList<std::pair<QByteArray, QString>> unusable = {
+        // A blank secret voids the whole file, and so does a missing one.
+        {plist(QStringLiteral("<key>GOOGLE_OAUTH_CLIENT_ID</key><string>id</string>"
+                              "<key>GOOGLE_OAUTH_CLIENT_SECRET</key><string> \n </string>")),
+         QStringLiteral("the value of GOOGLE_OAUTH_CLIENT_SECRET is empty")},
+        {plist(QStringLiteral("<key>GOOGLE_OAUTH_CLIENT_ID</key><string>id</string>")),
+         QStringLiteral("missing key: it has no GOOGLE_OAUTH_CLIENT_SECRET")},
         // One value that is not a text, under any key.
-        plist(QStringLiteral("<key>GOOGLE_OAUTH_CLIENT_ID</key><string>id</string>"
-                             "<key>GOOGLE_OAUTH_CLIENT_SECRET</key><string>secret</string>"
-                             "<key>Version</key><integer>2</integer>")),
-        plist(QStringLiteral("<key>GOOGLE_OAUTH_CLIENT_ID</key><string>id</string>"
-                             "<key>GOOGLE_OAUTH_CLIENT_SECRET</key><string>secret</string>"
-                             "<key>Flag</key><true/>")),
+        {plist(QStringLiteral("<key>GOOGLE_OAUTH_CLIENT_ID</key><string>id</string>"
+                              "<key>GOOGLE_OAUTH_CLIENT_SECRET</key><string>secret</string>"
+                              "<key>Version</key><integer>2</integer>")),
+         QStringLiteral("wrong type: the value of Version is <integer>, not a <string>")},
+        {plist(QStringLiteral("<key>GOOGLE_OAUTH_CLIENT_ID</key><string>id</string>"
+                              "<key>GOOGLE_OAUTH_CLIENT_SECRET</key><string>secret</string>"
+                              "<key>Flag</key><true/>")),
+         QStringLiteral("wrong type: the value of Flag is <true>")},
         // A key without a value, a nested dictionary, another root, not XML at all.
-        plist(QStringLiteral("<key>GOOGLE_OAUTH_CLIENT_ID</key><string>id</string><key>GOOGLE_OAUTH_CLIENT_SECRET</key>")),
-        plist(QStringLiteral("<key>GOOGLE_OAUTH_CLIENT_ID</key><dict><key>a</key><string>b</string></dict>")),
-        QByteArray(R"(<?xml version="1.0"?><plist version="1.0"><array><string>id</string></array></plist>)"),
-        QByteArray("bplist00\x01\x02", 10),
-        QByteArray(R"(<plist><dict><key>GOOGLE_OAUTH_CLIENT_ID</key><string>id</string>)"),
+        {plist(QStringLiteral("<key>GOOGLE_OAUTH_CLIENT_ID</key><string>id</string><key>GOOGLE_OAUTH_CLIENT_SECRET</key>")),
+         QStringLiteral("missing value: GOOGLE_OAUTH_CLIENT_SECRET has no value")},
+        {plist(QStringLiteral("<key>GOOGLE_OAUTH_CLIENT_ID</key><dict><key>a</key><string>b</string></dict>")),
+         QStringLiteral("wrong type: the value of GOOGLE_OAUTH_CLIENT_ID is <dict>")},
+        {QByteArray(R"(<?xml version="1.0"?><plist version="1.0"><array><string>id</string></array></plist>)"),
+         QStringLiteral("wrong type: the property list holds <array>, not a <dict>")},
+        {QByteArray("bplist00\x01\x02", 10), QStringLiteral("not well-formed XML (line 1: ")},
+        {QByteArray(R"(<plist><dict><key>GOOGLE_OAUTH_CLIENT_ID</key><string>id</string>)"),
+         QStringLiteral("not well-formed XML (line 1: ")},
     };
     int index = 0;
-    for (const QByteArray &contents : unusable) {
+    for (const auto &[contents, fault] : unusable) {
         const QString file = writeFile(QStringLiteral("config-%1.plist").arg(index++), contents);
+        testing::internal::CaptureStderr();
         auto store = storeWithConfigFiles({file});
+        const QString reported = QString::fromStdString(testing::internal::GetCapturedStderr());
         EXPECT_EQ(store->googleClientID(), QStringLiteral(" stored-id ")) << contents.toStdString();
         EXPECT_EQ(store->googleClientSecret(), QStringLiteral("stored-secret\n"));
+        // One line that names the file and its fault.
+        EXPECT_EQ(reported.count(u'\n'), 1) << reported.toStdString();
+        EXPECT_TRUE(reported.startsWith(QStringLiteral("kestrivane: the Google sign-in client file ") + file + QStringLiteral(" is not used: ") + fault))
+            << reported.toStdString();
     }
     // A missing file, and no file at all.
     EXPECT_EQ(storeWithConfigFiles({dir.filePath(QStringLiteral("missing.plist"))})->googleClientID(), QStringLiteral(" stored-id "));

@@ -1,5 +1,6 @@
 #include "Support/UserDefaults.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -84,20 +85,78 @@ TEST(UserDefaultsTest, TwoDomainsOnOneFileSeeEachOthersWrites)
     EXPECT_EQ(third->number("notificationLeadTime"), 600.0);
 }
 
-TEST(UserDefaultsTest, UnreadableFileGivesAnEmptyDomainAndIsNotOverwrittenByReading)
+namespace {
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+// An unreadable file is only read until the first change, which copies it aside and says so;
+// later changes neither copy nor report again.
+TEST(UserDefaultsTest, UnreadableFileIsKeptAsideOnceBeforeTheFirstChangeReplacesIt)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath("broken.json");
+    const QString path = dir.filePath("domain.json");
+    const QByteArray truncated = R"({"notificationLeadTime": 600, "googleAccounts": {"data": "W3siaWQiOi)";
     {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("{ not json");
+        file.write(truncated);
     }
-    {
-        auto defaults = SettingsUserDefaults::atPath(path);
-        EXPECT_FALSE(defaults->contains("anything"));
-    }
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), QByteArray("{ not json"));
+    QStringList reports;
+    auto defaults = SettingsUserDefaults::atPath(path, [&](const QString &text) { reports << text; });
+    EXPECT_FALSE(defaults->contains("notificationLeadTime"));
+    EXPECT_EQ(contents(path), truncated);
+    EXPECT_TRUE(reports.isEmpty());
+
+    defaults->set("notificationLeadTime", 300.0);
+    defaults->set("googleClientID", QStringLiteral("id"));
+    const QStringList copies = QDir(dir.path()).entryList({"domain.corrupt-*.json"});
+    ASSERT_EQ(copies.size(), 1);
+    EXPECT_EQ(contents(dir.filePath(copies.first())), truncated);
+    EXPECT_EQ(reports.size(), 1);
+    EXPECT_EQ(SettingsUserDefaults::atPath(path)->string("googleClientID"), "id");
+}
+
+// A file that cannot be written keeps every change in memory with one report, and the first write
+// that works saves them all.
+TEST(UserDefaultsTest, ChangesThatCannotBeWrittenAreKeptAndSavedOnceTheFileIsWritable)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("domain.json");
+    QStringList reports;
+    auto defaults = SettingsUserDefaults::atPath(path, [&](const QString &text) { reports << text; });
+    defaults->set("shortcut.joinMeet", QByteArray("{}"));
+    const QByteArray saved = contents(path);
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+
+    defaults->set("notificationLeadTime", 300.0);
+    defaults->setStringArray("selectedCalendarIDs", {"a"});
+    defaults->remove("shortcut.joinMeet");
+    EXPECT_EQ(defaults->number("notificationLeadTime"), 300.0);
+    EXPECT_FALSE(defaults->contains("shortcut.joinMeet"));
+    EXPECT_EQ(contents(path), saved);
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_TRUE(reports.first().contains(path)) << reports.first().toStdString();
+
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    defaults->set("googleClientID", QStringLiteral("id"));
+    auto reopened = SettingsUserDefaults::atPath(path);
+    EXPECT_EQ(reopened->number("notificationLeadTime"), 300.0);
+    EXPECT_EQ(reopened->stringArray("selectedCalendarIDs"), QStringList{"a"});
+    EXPECT_FALSE(reopened->contains("shortcut.joinMeet"));
+    EXPECT_EQ(reopened->string("googleClientID"), "id");
+    EXPECT_EQ(reports.size(), 1);
+
+    // A change left unwritten when the domain ends is written then, if the file allows it.
+    QFile::setPermissions(path, QFileDevice::ReadOwner);
+    defaults->set("notificationLeadTime", 900.0);
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    defaults.reset();
+    EXPECT_EQ(SettingsUserDefaults::atPath(path)->number("notificationLeadTime"), 900.0);
+    EXPECT_EQ(reports.size(), 2);
 }
