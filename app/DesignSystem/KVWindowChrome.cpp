@@ -282,6 +282,7 @@ KVChromeIconButton::KVChromeIconButton(const QString &systemImage, const QString
 {
     KVAccessibility::install();
     attachKeyboardFocusRing(this, 5);
+    pressOnReturn(this);
     setFixedSize(22, 22);
     setToolTip(help);
     setFocusPolicy(Qt::TabFocus);

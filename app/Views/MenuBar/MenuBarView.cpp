@@ -41,6 +41,7 @@ public:
         setCursor(Qt::PointingHandCursor);
         setFocusPolicy(Qt::TabFocus);
         attachKeyboardFocusRing(this, 10);
+        pressOnReturn(this);
         auto *row = new QHBoxLayout(this);
         row->setContentsMargins(12, 10, 12, 10);
         row->setSpacing(10);

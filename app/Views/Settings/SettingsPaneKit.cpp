@@ -82,6 +82,7 @@ public:
         setText(text);
         setAccessibleName(text);
         setFocusPolicy(Qt::TabFocus);
+        pressOnReturn(this);
         setFont(KVFont::system(11, KVFont::Weight::medium));
         setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     }

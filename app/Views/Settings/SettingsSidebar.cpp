@@ -35,6 +35,7 @@ KVSidebarRow::KVSidebarRow(SettingsSection section, const QString &label, const 
     setAccessibleName(label);
     setFocusPolicy(Qt::TabFocus);
     attachKeyboardFocusRing(this, 6);
+    pressOnReturn(this);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
