@@ -132,6 +132,7 @@ MenuBarView::MenuBarView(AppStore &store, UpdateStatusStore &updateStatus, Meeti
     list_ = addSection(root);
     updateBanner_ = addSection(root);
     root->addWidget(makeFooter());
+    keepChildrenInLayoutOrder(this);
 
     deferred_->follow(&store, &AppStore::changed);
     deferred_->follow(&updateStatus, &UpdateStatusStore::changed);
