@@ -21,9 +21,16 @@ sleep 1
 
 icon() { xwininfo -root -tree | grep -E '^ {8,}0x[0-9a-f]+ .*\("kestrivane" "kestrivane"\)' | awk '{ print $1 }' | head -1; }
 today() { xdotool search --onlyvisible --name "^Today's Meetings$" 2>/dev/null | head -1 || true; }
-panel() { xwininfo -root -tree | grep -c '"menu-bar-panel"' || true; }
+# The shown tray panel: a mapped top-level window whose role is menu-bar-panel.
+panel() {
+  for id in $(xwininfo -root -children | awk '/^ +0x[0-9a-f]+ / { print $1 }'); do
+    xprop -id "$id" WM_WINDOW_ROLE 2>/dev/null | grep -q '"menu-bar-panel"' \
+      && xwininfo -id "$id" | grep -q 'Map State: IsViewable' && { echo "$id"; return; }
+  done
+  true
+}
 memory() { echo "RSS $(awk '/^VmRSS/ { print $2 }' "/proc/$app/status") KiB, PSS $(awk '/^Pss:/ { print $2 }' "/proc/$app/smaps_rollup") KiB"; }
-wait_for() { for _ in $(seq 1 400); do eval "$1" && return 0; sleep 0.025; done; echo "timed out: $1" >&2; exit 1; }
+wait_for() { for _ in $(seq 1 400); do eval "$1" && return 0; sleep 0.025; done; echo "timed out: ${2:-$1}" >&2; exit 1; }
 
 "$program" --demo-data --demo-locale=en >/dev/null 2>&1 &
 app=$!
@@ -32,10 +39,12 @@ wait_for '[ -n "$(today)" ]'
 sleep 2
 echo "after start-up (Today window open): $(memory)"
 
-# The panel: a click on the icon, then Escape.
+# The panel: a click on the icon, then Escape; a panel that did not open makes the figures void.
 xdotool mousemove --window "$(icon)" 8 8 click 1
+wait_for '[ -n "$(panel)" ]' "the tray panel did not open"
 sleep 0.5
 xdotool key Escape
+wait_for '[ -z "$(panel)" ]' "the tray panel did not close"
 sleep 0.3
 # The Today window: its close control.
 xdotool mousemove --window "$(today)" 18 19 click 1

@@ -177,6 +177,7 @@ bool KestrivaneApplication::launch()
 void KestrivaneApplication::setUpTray()
 {
     tray_ = std::make_unique<MenuBarTray>([this]() -> QWidget * { return makeMenuBarPanelContent(); });
+    tray_->setPanelTitle(buildChannel_.displayName());
     tray_->setCommands({
         {AppL10n::text(QStringLiteral("open_today_meets_shortcut")), [this] { openTodayMeetsWindow(); }},
         {AppL10n::text(QStringLiteral("join_meet_shortcut")), [this] { openShortcutMeet(); }},

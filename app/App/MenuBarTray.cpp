@@ -113,6 +113,13 @@ void MenuBarTray::setCommands(const QList<Command> &commands)
     }
 }
 
+void MenuBarTray::setPanelTitle(const QString &title)
+{
+    panelTitle_ = title;
+    if (panel_)
+        panel_->setWindowTitle(title);
+}
+
 void MenuBarTray::show()
 {
     // Also without a tray for now: Qt embeds the icon when a tray appears later.
@@ -143,6 +150,7 @@ void MenuBarTray::ensurePanel()
     panel_ = new QWidget(nullptr, Qt::Popup | Qt::FramelessWindowHint);
     panel_->setObjectName(QStringLiteral("menu-bar-panel"));
     panel_->setWindowRole(QStringLiteral("menu-bar-panel"));
+    panel_->setWindowTitle(panelTitle_);
     // Blended with rounded corners only where a compositor runs; else the content paints it opaque.
     if (compositorRunning_ ? compositorRunning_() : compositorRunning())
         panel_->setAttribute(Qt::WA_TranslucentBackground);

@@ -32,6 +32,8 @@ public:
 
     void setLabel(const QIcon &icon, const QString &toolTip);
     void setCommands(const QList<Command> &commands);
+    // The panel's window title, which screen readers read as its name.
+    void setPanelTitle(const QString &title);
     // Shows the tray item when the desktop has a tray.
     void show();
 
@@ -61,6 +63,7 @@ private:
     QSystemTrayIcon *tray_;
     QMenu *menu_;
     QPointer<QWidget> panel_;
+    QString panelTitle_;
     QElapsedTimer sinceHidden_;
     std::function<bool()> compositorRunning_;
     QRect anchor_;

@@ -7,6 +7,8 @@ namespace kestrivane {
 
 namespace {
 
+const char selectedProperty[] = "kvSelected";
+
 class AccessibleButton : public QAccessibleWidget {
 public:
     explicit AccessibleButton(QWidget *widget) : QAccessibleWidget(widget, QAccessible::Button) {}
@@ -43,6 +45,10 @@ public:
             state.checked = button()->isChecked();
         }
         state.pressed = button()->isDown();
+        if (const QVariant selected = widget()->property(selectedProperty); selected.isValid()) {
+            state.selectable = true;
+            state.selected = selected.toBool();
+        }
         return state;
     }
 
@@ -80,10 +86,28 @@ private:
     const char *nameProperty_;
 };
 
+// A widget with no view of its own: a window while it is a top level (the frameless windows, the
+// tray panel), named by its title; else a plain container. Asked each time, since a widget made
+// without a parent becomes a child only when a layout takes it.
+class AccessiblePlainWidget : public QAccessibleWidget {
+public:
+    explicit AccessiblePlainWidget(QWidget *widget) : QAccessibleWidget(widget) {}
+
+    QAccessible::Role role() const override { return widget()->isWindow() ? QAccessible::Window : QAccessible::Client; }
+};
+
 QAccessibleInterface *factory(const QString &className, QObject *object)
 {
     auto *widget = qobject_cast<QWidget *>(object);
-    if (!widget || !className.startsWith(QLatin1String("kestrivane::")))
+    if (!widget)
+        return nullptr;
+    if (className == u"QWidget")
+        return new AccessiblePlainWidget(widget);
+    // Every other painted button (window controls, segments, sidebar rows, the update card); Qt's
+    // own buttons have views of their own and never get here. A checkable one stays a check box.
+    if (className == u"QAbstractButton" && !static_cast<QAbstractButton *>(widget)->isCheckable())
+        return new AccessibleButton(widget);
+    if (!className.startsWith(QLatin1String("kestrivane::")))
         return nullptr;
     const QStringView name = QStringView(className).mid(12);
     if (name == u"KVButton" || name == u"KVFooterIconButton" || name == u"KVChromeIconButton")
@@ -98,6 +122,20 @@ QAccessibleInterface *factory(const QString &className, QObject *object)
 }
 
 } // namespace
+
+void KVAccessibility::setSelected(QWidget *control, bool selected)
+{
+    const QVariant before = control->property(selectedProperty);
+    if (before.isValid() && before.toBool() == selected)
+        return;
+    control->setProperty(selectedProperty, selected);
+    if (!QAccessible::isActive())
+        return;
+    QAccessible::State changed;
+    changed.selected = true;
+    QAccessibleStateChangeEvent event(control, changed);
+    QAccessible::updateAccessibility(&event);
+}
 
 void KVAccessibility::install()
 {

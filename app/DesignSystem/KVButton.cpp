@@ -8,6 +8,7 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
@@ -188,7 +189,41 @@ private:
     QPointer<FocusRing> ring_;
     QList<QPointer<QWidget>> ancestors_;
 };
+
+// Presses the focused button it watches on Return and keypad Enter.
+class ReturnPresser : public QObject {
+public:
+    using QObject::QObject;
+
+    static ReturnPresser *shared()
+    {
+        static QPointer<ReturnPresser> presser;
+        if (!presser && qApp)
+            presser = new ReturnPresser(qApp);
+        return presser;
+    }
+
+protected:
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) || (key->modifiers() & ~Qt::KeypadModifier))
+            return false;
+        auto *button = static_cast<QAbstractButton *>(object);
+        if (!key->isAutoRepeat() && button->isEnabled())
+            button->click();
+        return true;
+    }
+};
 } // namespace
+
+void pressOnReturn(QAbstractButton *button)
+{
+    if (ReturnPresser *presser = ReturnPresser::shared())
+        button->installEventFilter(presser);
+}
 
 void attachKeyboardFocusRing(QWidget *control, qreal radius)
 {
@@ -217,6 +252,7 @@ KVButton::KVButton(const QString &title, Style style, QWidget *parent) : QAbstra
     setCursor(Qt::ArrowCursor);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     attachKeyboardFocusRing(this, KVDesign::buttonCornerRadius);
+    pressOnReturn(this);
 }
 
 KVButton::KVButton(const QString &title, Style style, std::function<void()> action, QWidget *parent)

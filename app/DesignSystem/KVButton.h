@@ -69,6 +69,9 @@ private:
 // control was hidden. The ring is drawn over the control's window (or the scrolled viewport
 // around it), so neither the control's bounds nor its parent's cut it.
 void attachKeyboardFocusRing(QWidget *control, qreal radius);
+// Return and keypad Enter press `button` while it has the focus, as Space does: this desktop's
+// habit. A control that takes keys for itself while busy (the shortcut recorder) filters them first.
+void pressOnReturn(QAbstractButton *button);
 // Whether `control` shows its keyboard-focus ring now.
 bool showsKeyboardFocusRing(const QWidget *control);
 // The colour `color` takes while pressed: 12 % darker in light, 12 % lighter in dark.

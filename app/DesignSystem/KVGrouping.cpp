@@ -275,6 +275,7 @@ KVFooterIconButton::KVFooterIconButton(const QString &title, const QString &syst
     setText(title);
     setFocusPolicy(Qt::TabFocus);
     attachKeyboardFocusRing(this, 6);
+    pressOnReturn(this);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     if (action)
         connect(this, &QAbstractButton::clicked, this, [action = std::move(action)] { action(); });

@@ -41,6 +41,13 @@ QString plainTextToolTip(const QString &text);
 // nested layouts deleted.
 void clearLayout(QLayout *layout);
 
+// Keeps the children of every widget under `root` in the order of its layouts (top to bottom,
+// leading to trailing), widgets outside any layout (overlays, grips, focus rings) after them in the
+// order they had: screen readers read children in that order, so they read a view as it is drawn.
+// It orders them now and, on the next turn, after any layout under `root` changed (a section built
+// again puts its new widgets at the end of its parent's children).
+void keepChildrenInLayoutOrder(QWidget *root);
+
 // Puts the widgets under `root` that take Tab focus into the order of its layouts (top to bottom,
 // leading to trailing); widgets outside any layout follow in the order of their creation.
 void orderTabFocusByLayout(QWidget *root);

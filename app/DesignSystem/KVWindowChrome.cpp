@@ -4,6 +4,7 @@
 #include "DesignSystem/KVAccessibility.h"
 #include "DesignSystem/KVButton.h"
 #include "DesignSystem/KVSymbols.h"
+#include "DesignSystem/KVViewSupport.h"
 #include "Support/AppL10n.h"
 
 #include <QApplication>
@@ -104,6 +105,7 @@ private:
 
 KVWindow::KVWindow(const QString &identifier, QWidget *parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
 {
+    KVAccessibility::install();
     setObjectName(identifier);
     setWindowRole(identifier);
     auto *layout = new QVBoxLayout(this);
@@ -114,6 +116,7 @@ KVWindow::KVWindow(const QString &identifier, QWidget *parent) : QWidget(parent,
                                  Qt::LeftEdge | Qt::BottomEdge, Qt::RightEdge | Qt::BottomEdge};
     for (const Qt::Edges edge : edges)
         grips_ << new ResizeGrip(edge, this);
+    keepChildrenInLayoutOrder(this);
 }
 
 void KVWindow::setContent(QWidget *content)
@@ -282,6 +285,7 @@ KVChromeIconButton::KVChromeIconButton(const QString &systemImage, const QString
 {
     KVAccessibility::install();
     attachKeyboardFocusRing(this, 5);
+    pressOnReturn(this);
     setFixedSize(22, 22);
     setToolTip(help);
     setFocusPolicy(Qt::TabFocus);

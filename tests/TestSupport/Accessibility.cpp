@@ -292,4 +292,34 @@ bool hasState(const QJsonObject &node, const QString &state)
     return node.value(QStringLiteral("states")).toArray().contains(state);
 }
 
+QJsonObject topLevel(const QJsonObject &application, const QString &name)
+{
+    for (const QJsonValue window : application.value(QStringLiteral("children")).toArray()) {
+        if (window.toObject().value(QStringLiteral("name")).toString() == name)
+            return window.toObject();
+    }
+    return {};
+}
+
+QStringList readingOrder(const QJsonObject &tree)
+{
+    QStringList read;
+    for (const QJsonObject &node : findAccessibles(tree, {})) {
+        if (const QString name = node.value(QStringLiteral("name")).toString(); !name.isEmpty())
+            read << node.value(QStringLiteral("role")).toString() + QStringLiteral(": ") + name;
+    }
+    return read;
+}
+
+bool readsInOrder(const QStringList &read, const QStringList &wanted)
+{
+    qsizetype at = -1;
+    for (const QString &item : wanted) {
+        at = read.indexOf(item, at + 1);
+        if (at < 0)
+            return false;
+    }
+    return true;
+}
+
 } // namespace kestrivane::test

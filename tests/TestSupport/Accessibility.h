@@ -79,5 +79,12 @@ private:
 QList<QJsonObject> findAccessibles(const QJsonObject &tree, const QString &role, const QString &name = {});
 // Whether the node carries the AT-SPI state `state`.
 bool hasState(const QJsonObject &node, const QString &state);
+// The application's top level (window) named `name`; empty when there is none.
+QJsonObject topLevel(const QJsonObject &application, const QString &name);
+// The named accessibles under `tree` in the order a screen reader meets them (depth first), each
+// as "role: name".
+QStringList readingOrder(const QJsonObject &tree);
+// Whether `read` holds each of `wanted` ("role: name"), each after the one before.
+bool readsInOrder(const QStringList &read, const QStringList &wanted);
 
 } // namespace kestrivane::test

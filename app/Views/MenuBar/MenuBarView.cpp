@@ -41,6 +41,7 @@ public:
         setCursor(Qt::PointingHandCursor);
         setFocusPolicy(Qt::TabFocus);
         attachKeyboardFocusRing(this, 10);
+        pressOnReturn(this);
         auto *row = new QHBoxLayout(this);
         row->setContentsMargins(12, 10, 12, 10);
         row->setSpacing(10);
@@ -131,6 +132,7 @@ MenuBarView::MenuBarView(AppStore &store, UpdateStatusStore &updateStatus, Meeti
     list_ = addSection(root);
     updateBanner_ = addSection(root);
     root->addWidget(makeFooter());
+    keepChildrenInLayoutOrder(this);
 
     deferred_->follow(&store, &AppStore::changed);
     deferred_->follow(&updateStatus, &UpdateStatusStore::changed);

@@ -21,6 +21,7 @@ CalendarSelectionSwitch::CalendarSelectionSwitch(bool on, std::function<void(boo
     setFixedSize(34, 20);
     setFocusPolicy(Qt::TabFocus);
     attachKeyboardFocusRing(this, 10);
+    pressOnReturn(this);
     setAccessibleName(accessibleName.isNull() ? AppL10n::text(QStringLiteral("settings_section_calendars")) : accessibleName);
     setOn(on);
     connect(this, &QAbstractButton::clicked, this, [this] {

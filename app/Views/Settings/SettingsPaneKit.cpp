@@ -1,6 +1,7 @@
 #include "Views/Settings/SettingsPaneKit.h"
 
 #include "DesignSystem/ColorSchemeProvider.h"
+#include "DesignSystem/KVAccessibility.h"
 #include "DesignSystem/KVButton.h"
 #include "DesignSystem/KVLabel.h"
 #include "DesignSystem/KVSymbols.h"
@@ -82,10 +83,17 @@ public:
         setText(text);
         setAccessibleName(text);
         setFocusPolicy(Qt::TabFocus);
+        pressOnReturn(this);
         setFont(KVFont::system(11, KVFont::Weight::medium));
         setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        KVAccessibility::setSelected(this, false);
     }
-    bool selected = false;
+    void setSelected(bool selected)
+    {
+        selected_ = selected;
+        KVAccessibility::setSelected(this, selected);
+        update();
+    }
 
     QSize sizeHint() const override
     {
@@ -99,16 +107,19 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         const KVPalette &palette = kvPalette(this);
-        if (selected) {
+        if (selected_) {
             QPainterPath shape;
             shape.addRoundedRect(QRectF(rect()).adjusted(0, 0, 0, -0.5), 4, 4);
             painter.fillPath(shape.translated(0, 0.5), withOpacity(Qt::black, 0.1));
             painter.fillPath(shape, palette.surface);
         }
-        painter.setPen(selected ? palette.text1 : palette.text3);
+        painter.setPen(selected_ ? palette.text1 : palette.text3);
         painter.setFont(font());
         painter.drawText(rect(), Qt::AlignCenter, text());
     }
+
+private:
+    bool selected_ = false;
 };
 
 } // namespace
@@ -122,7 +133,7 @@ KVSegmentedControl::KVSegmentedControl(const QStringList &options, int selection
     layout->setSpacing(0);
     for (int index = 0; index < options.size(); ++index) {
         auto *segment = new Segment(options[index], this);
-        segment->selected = index == selection;
+        segment->setSelected(index == selection);
         connect(segment, &QAbstractButton::clicked, this, [onSelect, index] {
             if (onSelect)
                 onSelect(index);
@@ -139,9 +150,7 @@ void KVSegmentedControl::setSelection(int index)
 {
     selection_ = index;
     for (int i = 0; i < segments_.size(); ++i) {
-        auto *segment = static_cast<Segment *>(segments_[i]);
-        segment->selected = i == index;
-        segment->update();
+        static_cast<Segment *>(segments_[i])->setSelected(i == index);
     }
 }
 

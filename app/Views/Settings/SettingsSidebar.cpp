@@ -1,6 +1,7 @@
 #include "Views/Settings/SettingsSidebar.h"
 
 #include "DesignSystem/ColorSchemeProvider.h"
+#include "DesignSystem/KVAccessibility.h"
 #include "DesignSystem/KVButton.h"
 #include "DesignSystem/KVSymbols.h"
 #include "Support/AppL10n.h"
@@ -35,7 +36,9 @@ KVSidebarRow::KVSidebarRow(SettingsSection section, const QString &label, const 
     setAccessibleName(label);
     setFocusPolicy(Qt::TabFocus);
     attachKeyboardFocusRing(this, 6);
+    pressOnReturn(this);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    KVAccessibility::setSelected(this, false);
 }
 
 void KVSidebarRow::setSelected(bool selected)
@@ -43,6 +46,7 @@ void KVSidebarRow::setSelected(bool selected)
     if (selected_ == selected)
         return;
     selected_ = selected;
+    KVAccessibility::setSelected(this, selected);
     update();
 }
 

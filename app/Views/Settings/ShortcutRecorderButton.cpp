@@ -86,6 +86,7 @@ ShortcutRecorderButton::ShortcutRecorderButton(const KestrivaneShortcut &shortcu
 {
     setFocusPolicy(Qt::TabFocus);
     attachKeyboardFocusRing(this, 6);
+    pressOnReturn(this);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setToolTip(plainTextToolTip(AppL10n::text(QStringLiteral("settings_shortcut_click_to_record"))));
     setAccessibleDescription(AppL10n::text(QStringLiteral("settings_shortcut_click_to_record")));

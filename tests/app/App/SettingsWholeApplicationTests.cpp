@@ -175,6 +175,16 @@ TEST_F(SettingsRoadTest, AccountsCalendarsLeadTimeTestNotificationAndRemovalFrom
     ASSERT_TRUE(waitUntil([&] { return press("Settings") == QString(); }, patience));
     ASSERT_TRUE(waitUntil([] { return x11TopLevels("settings").size() == 1; }, patience));
 
+    // Each window is a frame named by its title, its controls named once.
+    const QJsonObject windows = tree();
+    for (const QString title : {"Set Up Kestrivane", "Settings"}) {
+        const QJsonObject window = topLevel(windows, title);
+        EXPECT_EQ(window.value("role").toString(), "frame") << title.toStdString();
+        const QList<QJsonObject> close = findAccessibles(window, "push button", "Close");
+        ASSERT_EQ(close.size(), 1) << title.toStdString();
+        EXPECT_EQ(close.first().value("description").toString(), QString());
+    }
+
     // Two accounts from the accounts pane, each through the browser; rows with their initials.
     connectAccount("emma.collins@northwind.example", "Emma Collins", "ya29.emma", {"oauth:emma.collins@northwind.example"});
     connectAccount("kenji@harborlight.example", "", "ya29.kenji",
@@ -216,6 +226,12 @@ TEST_F(SettingsRoadTest, AccountsCalendarsLeadTimeTestNotificationAndRemovalFrom
     ASSERT_EQ(press("Notifications"), QString());
     ASSERT_TRUE(waitUntil([&] { return press("5 min") == QString(); }, patience));
     ASSERT_TRUE(waitUntil([&] { return settings().value("notificationLeadTime").toDouble() == 300; }, patience));
+    // The chosen segment and the shown pane's sidebar row are read as selected.
+    EXPECT_TRUE(waitUntil([&] { return hasState(find("push button", "5 min").value(0), "selected"); }, patience));
+    EXPECT_FALSE(hasState(find("push button", "30 min").value(0), "selected"));
+    EXPECT_TRUE(hasState(find("push button", "Notifications").value(0), "selected"));
+    EXPECT_TRUE(hasState(find("push button", "Accounts").value(0), "selectable"));
+    EXPECT_FALSE(hasState(find("push button", "Accounts").value(0), "selected"));
     ASSERT_TRUE(waitUntil([&] { return !notifications.notifications().isEmpty(); }, patience));
     EXPECT_TRUE(notifications.notifications().first().summary.contains("Design review") ||
                 notifications.notifications().first().body.contains("Design review"));

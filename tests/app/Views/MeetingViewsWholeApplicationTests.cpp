@@ -260,6 +260,71 @@ TEST_F(MeetingViewsWholeApplicationTest, PanelAndTodayControlsDoTheirPart)
     EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
 }
 
+// As a screen reader reads them: each window a frame named by its title (the panel by the
+// application's name) with its controls named once, every view in the order it is drawn, also
+// after a section was built again; Return and keypad Enter press the focused join button.
+TEST_F(MeetingViewsWholeApplicationTest, ViewsAreReadInDrawingOrderAndReturnPressesTheFocusedButton)
+{
+    AppL10n::configure(QStringLiteral("en"));
+    ASSERT_NO_FATAL_FAILURE(launch({"--demo-data", "--demo-state=ready", "--demo-locale=en"}));
+    ASSERT_TRUE(waitUntil([] { return x11TopLevels("today-meets").size() == 1; }, patience));
+    ASSERT_TRUE(shows("label", "Synced at 11:45 AM"));
+    const QString status = QStringLiteral("label: Synced at 11:45 AM");
+    const QStringList rows{"label: Design critique", "label: Launch checklist review", "label: Weekly planning",
+                           "label: Customer onboarding"};
+    const auto readsTodayInOrder = [&] {
+        const QJsonObject today = topLevel(tree(), AppL10n::text("today_meets_title"));
+        return readsInOrder(readingOrder(today), QStringList{"heading: " + AppL10n::text("today_meets_title"),
+                                                             "label: " + AppL10n::format("meetings_count_accessibility", 4)}
+                                                     + rows + QStringList{status});
+    };
+    const QJsonObject today = topLevel(tree(), AppL10n::text("today_meets_title"));
+    EXPECT_EQ(today.value("role").toString(), "frame");
+    EXPECT_TRUE(readsTodayInOrder()) << readingOrder(today).join(u'\n').toStdString();
+    for (const QString key : {"window_close", "window_minimize", "window_zoom"}) {
+        const QList<QJsonObject> controls = findAccessibles(today, "push button", AppL10n::text(key));
+        ASSERT_EQ(controls.size(), 1) << key.toStdString();
+        EXPECT_EQ(controls.first().value("description").toString(), QString()) << key.toStdString();
+    }
+
+    // The panel: status line, hero, list, footer; after Dismiss the hero is built again in its place.
+    ASSERT_NO_FATAL_FAILURE(openPanel());
+    const QString panelName = AppBuildChannel::current().displayName();
+    const auto readsPanelInOrder = [&](const QString &hero) {
+        return readsInOrder(readingOrder(topLevel(tree(), panelName)),
+                            {status, "push button: " + hero, rows.first(), "push button: " + AppL10n::text("footer_quit")});
+    };
+    const QJsonObject panel = topLevel(tree(), panelName);
+    EXPECT_EQ(panel.value("role").toString(), "frame");
+    EXPECT_TRUE(readsPanelInOrder(AppL10n::text("dismiss"))) << readingOrder(panel).join(u'\n').toStdString();
+    ASSERT_EQ(press(AppL10n::text("dismiss")), QString());
+    ASSERT_TRUE(shows("label", AppL10n::text("next_meet")));
+    EXPECT_TRUE(waitUntil([&] { return readsPanelInOrder(AppL10n::text("join_meet")); }, 5s))
+        << readingOrder(topLevel(tree(), panelName)).join(u'\n').toStdString();
+    // The Today window's alerted row was built again.
+    EXPECT_TRUE(waitUntil(readsTodayInOrder, 5s));
+
+    // Return and keypad Enter on the focused join button, in the panel and in the Today window.
+    ASSERT_EQ(accessibility->press(application(), "push button", AppL10n::text("join_meet"), "SetFocus"), QString());
+    ASSERT_TRUE(pressKeys({"Return"}));
+    ASSERT_TRUE(waitUntil([&] { return session.browser().openedLinks().size() == 1; }, patience));
+    ASSERT_TRUE(pressKeys({"KP_Enter"}));
+    ASSERT_TRUE(waitUntil([&] { return session.browser().openedLinks().size() == 2; }, patience));
+    ASSERT_TRUE(pressKeys({"Escape"}));
+    ASSERT_TRUE(waitUntil([] { return !panelShown(); }, patience));
+    const QString todayWindow = QString::number(x11TopLevels("today-meets").first().id);
+    ASSERT_EQ(session.run("xdotool", {"windowfocus", "--sync", todayWindow}).exitCode, 0);
+    ASSERT_EQ(accessibility->press(application(), "push button", AppL10n::text("join"), "SetFocus"), QString());
+    ASSERT_TRUE(pressKeys({"Return"}));
+    ASSERT_TRUE(waitUntil([&] { return session.browser().openedLinks().size() == 3; }, patience));
+    ASSERT_TRUE(pressKeys({"KP_Enter"}));
+    ASSERT_TRUE(waitUntil([&] { return session.browser().openedLinks().size() == 4; }, patience));
+    for (const QString &link : session.browser().openedLinks())
+        EXPECT_TRUE(link.startsWith("https://accounts.google.com/AccountChooser?")) << link.toStdString();
+    app->terminate();
+    EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
+}
+
 // A sync that fails (the stand-in answers 500) shows the issue banner with retry in both views;
 // retry succeeds once the stand-in recovers. Hostile meeting texts stay plain.
 TEST_F(MeetingViewsWholeApplicationTest, AFailedSyncOffersRetryInBothViewsUntilGoogleAnswersAgain)

@@ -117,7 +117,8 @@ TEST_F(RecorderTest, RecordingCancellingRefusingReRecordingTheCurrentAndResettin
     EXPECT_EQ(opened, 1);
     EXPECT_TRUE(field->text().isEmpty());
 
-    // Escape cancels; letters alone or with Shift beep and recording goes on; nothing is typed.
+    // Escape cancels; letters alone or with Shift, Return and keypad Enter beep and recording goes
+    // on; nothing is typed.
     click(open);
     press({"ctrl+Escape"});
     EXPECT_FALSE(open->isRecording());
@@ -126,7 +127,9 @@ TEST_F(RecorderTest, RecordingCancellingRefusingReRecordingTheCurrentAndResettin
     press({"a"});
     press({"shift+a"});
     press({"Control_L"});
-    EXPECT_EQ(beeps, 2);
+    press({"Return"});
+    press({"KP_Enter"});
+    EXPECT_EQ(beeps, 4);
     EXPECT_TRUE(open->isRecording());
     EXPECT_TRUE(field->text().isEmpty());
     press({"Escape"});
