@@ -24,7 +24,7 @@ QImage ApplicationIcon::image(AppBuildChannel channel, int side)
     QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
-    KestrivaneAppIcon::paint(painter, tileIn(side), ColorScheme::light, channel);
+    KestrivaneAppIcon::paint(painter, tileIn(side), ColorScheme::light, channel, KestrivaneAppIcon::Badge::corner);
     return image;
 }
 
@@ -41,7 +41,8 @@ QImage ApplicationIcon::withDevBadge(const QImage &source)
     QImage badged = source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const qreal side = std::min(badged.width(), badged.height()) / badged.devicePixelRatio();
     QPainter painter(&badged);
-    KestrivaneAppIcon::paintBadge(painter, tileIn(side), ColorScheme::light, *AppBuildChannel(AppBuildChannel::dev).badgeText());
+    KestrivaneAppIcon::paintBadge(painter, tileIn(side), ColorScheme::light, *AppBuildChannel(AppBuildChannel::dev).badgeText(),
+                                  KestrivaneAppIcon::Badge::corner);
     return badged;
 }
 

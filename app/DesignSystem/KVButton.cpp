@@ -357,6 +357,12 @@ QSize KVButton::contentSize() const
     return QSize(qCeil(width), qCeil(height));
 }
 
+int KVButton::textBaseline(int height) const
+{
+    // The line centred, its baseline on a whole pixel.
+    return qRound(KVFont::centredBaseline(text(), labelFont(), height));
+}
+
 QSize KVButton::sizeHint() const
 {
     const QSize content = contentSize();
@@ -424,7 +430,7 @@ void KVButton::paintEvent(QPaintEvent *)
         const QFontMetricsF metrics(labelFont());
         const qreal available = inner.right() - x;
         const QString shown = metrics.elidedText(text(), Qt::ElideRight, available);
-        painter.drawText(QRectF(x, bounds.top(), available, bounds.height()), Qt::AlignLeft | Qt::AlignVCenter, shown);
+        painter.drawText(QPointF(x, bounds.top() + textBaseline(height())), shown);
     }
 }
 

@@ -34,12 +34,17 @@ public:
     void setLabelColor(KVColorRef color);
     // The label's font instead of the control size's.
     void setLabelFont(const QFont &font);
+    QFont labelFont() const;
     // The symbol's size when there is no title (default: the label font's pixel size).
     void setSymbolSize(qreal size);
     // The content takes all the width given (the label centred in it).
     void setExpanding(bool expanding);
     // Tooltip and, for a button without a title, its accessible name.
     void setHelp(const QString &help);
+
+    // The y of the label's baseline, in pixels from the top, at the height of the size hint (the
+    // height the button keeps); the label is drawn on that pixel row.
+    int textBaseline() const { return textBaseline(sizeHint().height()); }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -48,10 +53,10 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    QFont labelFont() const;
     QMargins padding() const;
     int controlHeight() const;
     QSize contentSize() const;
+    int textBaseline(int height) const;
 
     Style style_;
     ControlSize size_ = ControlSize::regular;

@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QTextLayout>
 
 namespace kestrivane {
 
@@ -222,6 +224,23 @@ QFont system(qreal pixelSize, Weight weight)
 QFont monospaced(qreal pixelSize, Weight weight)
 {
     return sized(QFontDatabase::systemFont(QFontDatabase::FixedFont), pixelSize, weight);
+}
+
+qreal centredBaseline(const QString &text, const QFont &font, qreal height)
+{
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    const QTextLine line = layout.createLine();
+    layout.endLayout();
+    if (!line.isValid()) {
+        const QFontMetricsF metrics(font);
+        return (height - metrics.height()) / 2 + metrics.ascent();
+    }
+    // As QPainter::drawText places it: the line's own ascent and descent, not its rounded height.
+    return (height - line.ascent() - line.descent()) / 2 + line.ascent();
 }
 
 QFont largeTitle() { return system(26); }

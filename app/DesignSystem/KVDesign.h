@@ -106,6 +106,9 @@ enum class Weight { regular, medium, semibold, bold };
 QFont system(qreal pixelSize, Weight weight = Weight::regular);
 // The fixed-pitch font ("monospaced design").
 QFont monospaced(qreal pixelSize, Weight weight = Weight::regular);
+// The y of the baseline of `text` in `font` drawn on one line centred (Qt::AlignVCenter) in a box
+// of `height`, from the box's top; the line's height counts the fallback fonts the text takes.
+qreal centredBaseline(const QString &text, const QFont &font, qreal height);
 
 QFont largeTitle();
 QFont title();

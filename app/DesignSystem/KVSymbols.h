@@ -12,6 +12,10 @@ namespace kestrivane {
 
 // The application's symbols: one SVG per name in resources/icons/<name>.svg, drawn on a 24 × 24
 // grid in black and recoloured when drawn. A name without an icon (or an empty one) draws nothing.
+// Drawn small, a symbol is hinted like type: its strokes never thinner than a device pixel, its
+// straight edges, curve extremes and stroke corners on the pixel grid, small dots whole pixels, so
+// it reaches its full colour with crisp edges; under 16 device pixels an icon's <g class="small">
+// shapes, where it has them, stand in for its <g class="large"> ones.
 namespace KVSymbols {
 
 // Whether an icon exists for `name`.
@@ -20,7 +24,7 @@ bool exists(const QString &name);
 // unknown name. Stroked icons take the weight's line width.
 QImage image(const QString &name, qreal size, const QColor &color, KVFont::Weight weight = KVFont::Weight::regular,
              qreal devicePixelRatio = 1);
-// Draws the icon centred in `box` (a square of the box's smaller side).
+// Draws the icon centred in `box` (a square of the box's smaller side), on the device's pixel grid.
 void paint(QPainter &painter, const QRectF &box, const QString &name, const QColor &color,
            KVFont::Weight weight = KVFont::Weight::regular);
 

@@ -67,7 +67,8 @@ QImage blurredShape(const QRectF &tile, qreal radius, qreal corner, qreal margin
 
 } // namespace
 
-void KestrivaneAppIcon::paintBadge(QPainter &painter, const QRectF &tile, ColorScheme scheme, const QString &badgeText)
+void KestrivaneAppIcon::paintBadge(QPainter &painter, const QRectF &tile, ColorScheme scheme, const QString &badgeText,
+                                   Badge badge)
 {
     if (badgeText.isEmpty())
         return;
@@ -75,22 +76,34 @@ void KestrivaneAppIcon::paintBadge(QPainter &painter, const QRectF &tile, ColorS
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
+    QRectF shape;
     QFont font = KVFont::system(7, KVFont::Weight::bold);
-    font.setPixelSize(std::max(1, qRound(7 * unit)));
-    const QFontMetricsF metrics(font);
-    const QSizeF size(metrics.horizontalAdvance(badgeText) + 8 * unit, metrics.capHeight() + 4 * unit + 2 * unit);
-    const QPointF centre = tile.center() + QPointF(10 * unit, 15 * unit);
-    const QRectF capsule(centre - QPointF(size.width() / 2, size.height() / 2), size);
+    if (badge == Badge::corner) {
+        const qreal margin = shadowMargin * unit;
+        const QRectF picture = tile.adjusted(-margin, -margin, margin, margin);
+        const QSizeF size(0.44 * picture.width(), 0.20 * picture.height());
+        shape = QRectF(QPointF(picture.right() - 0.08 * picture.width() - size.width(),
+                               picture.bottom() - 0.09 * picture.height() - size.height()), size);
+        font.setPixelSize(std::max(1, qRound(0.48 * size.height())));
+    } else {
+        font.setPixelSize(std::max(1, qRound(7 * unit)));
+        const QFontMetricsF metrics(font);
+        const QSizeF size(metrics.horizontalAdvance(badgeText) + 8 * unit, metrics.capHeight() + 4 * unit + 2 * unit);
+        const QPointF centre = tile.center() + QPointF(10 * unit, 15 * unit);
+        shape = QRectF(centre - QPointF(size.width() / 2, size.height() / 2), size);
+    }
+    const qreal radius = badge == Badge::corner ? 0.36 * shape.height() : shape.height() / 2;
     QPainterPath path;
-    path.addRoundedRect(capsule, capsule.height() / 2, capsule.height() / 2);
+    path.addRoundedRect(shape, radius, radius);
     painter.fillPath(path, KVSystemColor::orange(scheme));
     painter.setFont(font);
     painter.setPen(Qt::white);
-    painter.drawText(capsule, Qt::AlignCenter, badgeText);
+    painter.drawText(shape, Qt::AlignCenter, badgeText);
     painter.restore();
 }
 
-void KestrivaneAppIcon::paint(QPainter &painter, const QRectF &tile, ColorScheme scheme, AppBuildChannel channel, bool withShadow)
+void KestrivaneAppIcon::paint(QPainter &painter, const QRectF &tile, ColorScheme scheme, AppBuildChannel channel, Badge badge,
+                              bool withShadow)
 {
     const bool dark = scheme == ColorScheme::dark;
     const qreal unit = tile.width() / 48.0;
@@ -115,12 +128,16 @@ void KestrivaneAppIcon::paint(QPainter &painter, const QRectF &tile, ColorScheme
     const qreal bell = 24 * unit;
     KVSymbols::paint(painter, QRectF(tile.center().x() - bell / 2, tile.center().y() - bell / 2, bell, bell),
                      QStringLiteral("bell.fill"), Qt::white, KVFont::Weight::semibold);
-    if (const std::optional<QString> badge = channel.badgeText())
-        paintBadge(painter, tile, scheme, *badge);
+    const std::optional<QString> badgeText = channel.badgeText();
+    // The capsule is clipped with the tile; the corner badge lies over the whole picture.
+    if (badgeText && badge == Badge::capsule)
+        paintBadge(painter, tile, scheme, *badgeText, badge);
     painter.setClipping(false);
     painter.setPen(QPen(QColor::fromRgbF(1, 1, 1, dark ? 0.08 : 0.04), 0.5 * unit));
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(shape);
+    if (badgeText && badge == Badge::corner)
+        paintBadge(painter, tile, scheme, *badgeText, badge);
     painter.restore();
 }
 

@@ -2,6 +2,7 @@
 // and Japanese, into PNGs: kestrivane_design_gallery [OUTPUT_FOLDER] (default: ./artifacts/design).
 // Each sheet is written as <sheet>-<language>-<scheme>.png; the symbols sheet also at 2x.
 
+#include "App/ApplicationIcon.h"
 #include "DesignSystem/ColorSchemeProvider.h"
 #include "DesignSystem/KVButton.h"
 #include "DesignSystem/KVGrouping.h"
@@ -20,6 +21,7 @@
 #include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPainter>
 #include <QTextStream>
 #include <QVBoxLayout>
@@ -303,7 +305,7 @@ QWidget *chromeSheet()
     auto *longBar = new KVTitleBar(t("launch_location_warning_body"), nullptr, 38, sheet);
     longBar->setFixedWidth(300);
     sheet->add(longBar);
-    sheet->caption(QStringLiteral("application icon: release and dev, 48; dev at 96"));
+    sheet->caption(QStringLiteral("application icon: release and dev, 48; dev at 96; the dev window icon at 96"));
     QHBoxLayout *icons = sheet->row();
     icons->addWidget(new KestrivaneAppIconView(sheet));
     auto *dev = new KestrivaneAppIconView(sheet);
@@ -313,6 +315,9 @@ QWidget *chromeSheet()
     large->setBuildChannel(AppBuildChannel::dev);
     large->setFixedSize(96, 96);
     icons->addWidget(large);
+    auto *window = new QLabel(sheet);
+    window->setPixmap(QPixmap::fromImage(ApplicationIcon::image(AppBuildChannel::dev, 96)));
+    icons->addWidget(window);
     icons->addStretch(1);
     return sheet;
 }

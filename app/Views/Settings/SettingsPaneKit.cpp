@@ -38,13 +38,30 @@ PaneHeader::PaneHeader(const QString &title, QWidget *trailing, QWidget *parent)
 {
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 10);
-    auto *label = new KVLabel(title, KVFont::system(17, KVFont::Weight::semibold), KVColorRef(&KVPalette::text1), this);
+    const QFont font = KVFont::system(17, KVFont::Weight::semibold);
+    auto *label = new KVLabel(title, font, KVColorRef(&KVPalette::text1), this);
     label->setMaxLines(0);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setAccessibleName(title);
-    layout->addWidget(label, 1, Qt::AlignBottom);
+    auto *button = qobject_cast<KVButton *>(trailing);
+    // The accessory's text stands on the title's first baseline (the label draws its first line
+    // centred in a line box of the font's height): the one whose baseline is higher moves down.
+    const int titleBaseline = qRound(KVFont::centredBaseline(title, font, QFontMetricsF(font).height()));
+    const int shift = button ? titleBaseline - button->textBaseline() : 0;
+    const auto column = [&](QWidget *widget, int stretch, int top) {
+        auto *stack = new QVBoxLayout;
+        stack->setContentsMargins(0, std::max(0, top), 0, 0);
+        stack->addWidget(widget);
+        stack->addStretch(1);
+        layout->addLayout(stack, stretch);
+    };
+    column(label, 1, -shift);
     if (trailing) {
         trailing->setParent(this);
-        layout->addWidget(trailing, 0, Qt::AlignBottom);
+        if (button)
+            column(trailing, 0, shift);
+        else
+            layout->addWidget(trailing, 0, Qt::AlignBottom);
     }
 }
 

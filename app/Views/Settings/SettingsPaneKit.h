@@ -35,7 +35,7 @@ private:
 };
 
 // The title line of a pane (17, semibold, text1) with an optional accessory at its trailing end,
-// 10 below it.
+// 10 below it; a button accessory's text stands on the title's baseline.
 class PaneHeader : public QWidget {
     Q_OBJECT
 

@@ -3,6 +3,7 @@
 #include "App/LaunchLocation.h"
 #include "App/QuitSignals.h"
 #include "App/SingleInstance.h"
+#include "DesignSystem/KestrivaneAppIconView.h"
 #include "TestSupport/Coroutines.h"
 #include "TestSupport/TestEnvironment.h"
 
@@ -65,18 +66,48 @@ TEST(ApplicationIconTest, DevBuildsCarryTheOrangeBadge)
     release.save(folder + "/release.png");
     dev.save(folder + "/dev.png");
 
-    // The capsule sits towards the bottom-trailing corner (its centre 10 right and 15 down from the
-    // tile's on the 48 design size; the tile is 48 of 54).
-    const qreal unit = 256.0 / 54;
-    const QPoint capsuleEdge(qRound(128 + 10 * unit - 9 * unit), qRound(128 + 15 * unit));
-    const QColor badgeEdge = dev.pixelColor(capsuleEdge);
-    EXPECT_GT(badgeEdge.red(), 230);
-    EXPECT_NEAR(badgeEdge.green(), 149, 20);
-    EXPECT_LT(badgeEdge.blue(), 30);
-    EXPECT_NE(release.pixelColor(capsuleEdge), badgeEdge);
+    // The badge's orange, also blended with its edges; not the white text, the tile or the shadow.
+    const auto orange = [](const QImage &image, int x, int y) {
+        const QColor c = image.pixelColor(x, y);
+        return c.alpha() > 128 && c.red() - c.blue() > 80 && c.green() > 0.4 * c.red() && c.green() < 0.75 * c.red();
+    };
+    // The window and installed icons: the badge over the whole picture, 0.44 by 0.20 of it, 8 %
+    // from its right edge and 9 % from its bottom; orange there only, and the rectangle mostly orange.
+    const QRectF badge(256 * (1 - 0.08 - 0.44), 256 * (1 - 0.09 - 0.20), 256 * 0.44, 256 * 0.20);
+    int inside = 0;
+    int outside = 0;
+    int releaseOrange = 0;
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) {
+            releaseOrange += orange(release, x, y);
+            if (!orange(dev, x, y))
+                continue;
+            outside += !badge.adjusted(-1, -1, 1, 1).contains(QPointF(x + 0.5, y + 0.5));
+            inside += badge.contains(QPointF(x + 0.5, y + 0.5));
+        }
+    EXPECT_EQ(releaseOrange, 0);
+    EXPECT_EQ(outside, 0);
+    EXPECT_GT(inside, 0.75 * badge.width() * badge.height());
     // Elsewhere both are the same picture.
     EXPECT_EQ(release.pixelColor(128, 60), dev.pixelColor(128, 60));
     EXPECT_FALSE(ApplicationIcon::icon(AppBuildChannel::dev).isNull());
+
+    // The icon view keeps its small capsule inside the tile, its centre 10 right of and 15 below
+    // the tile's (54 wide with the shadow's margin).
+    KestrivaneAppIconView view;
+    view.setBuildChannel(AppBuildChannel::dev);
+    const QImage tile = view.grab().toImage();
+    tile.save(folder + "/icon-view-dev.png");
+    QRect capsule;
+    for (int y = 0; y < tile.height(); ++y)
+        for (int x = 0; x < tile.width(); ++x)
+            if (orange(tile, x, y))
+                capsule |= QRect(x, y, 1, 1);
+    ASSERT_FALSE(capsule.isEmpty());
+    EXPECT_NEAR(capsule.center().x() + 0.5, 27 + 10, 1.5);
+    EXPECT_NEAR(capsule.center().y() + 0.5, 27 + 15, 1.5);
+    EXPECT_LT(capsule.height(), 14);
+    EXPECT_LE(capsule.bottom(), 51);
 }
 
 TEST(SingleInstanceTest, ASecondLaunchAsksTheFirstToReopen)

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QSet>
 #include <QSvgRenderer>
@@ -117,4 +118,39 @@ TEST(KVSymbolsTest, EveryIconIsDrawnOnTheGridInOneWeightAndTakesItsColour)
     EXPECT_TRUE(KVSymbols::image(QString(), 14, Qt::black).isNull());
     EXPECT_TRUE(KVSymbols::image(QStringLiteral("../bell.fill"), 14, Qt::black).isNull());
     EXPECT_FALSE(KVSymbols::exists(QString()));
+}
+
+TEST(KVSymbolsTest, SmallSymbolsReachTheirFullColourAt1xAnd2x)
+{
+    // Drawn where a widget puts them (off the pixel grid too), on the window colour, as text is.
+    const QStringList files = QDir(BundleInfo::resourceRoot + QStringLiteral("/icons")).entryList({QStringLiteral("*.svg")});
+    const std::pair<QColor, QColor> schemes[] = {{QColor(247, 246, 250), QColor(62, 61, 76)},
+                                                 {QColor(62, 61, 76), QColor(247, 246, 250)}};
+    for (QString name : files) {
+        name.chop(4);
+        for (const qreal size : {10.0, 12.0, 13.0, 14.0})
+            for (const qreal scale : {1.0, 2.0})
+                for (const KVFont::Weight weight : {KVFont::Weight::regular, KVFont::Weight::medium,
+                                                    KVFont::Weight::semibold, KVFont::Weight::bold})
+                    for (const auto &[paper, ink] : schemes) {
+                        SCOPED_TRACE(QStringLiteral("%1 at %2, %3x, weight %4, ink %5")
+                                         .arg(name).arg(size).arg(scale).arg(int(weight)).arg(ink.name())
+                                         .toStdString());
+                        QImage picture(qCeil(24 * scale), qCeil(24 * scale), QImage::Format_ARGB32_Premultiplied);
+                        picture.setDevicePixelRatio(scale);
+                        picture.fill(paper);
+                        {
+                            QPainter painter(&picture);
+                            KVSymbols::paint(painter, QRectF(3.3, 2.6, size, size), name, ink, weight);
+                        }
+                        // The pixel nearest the ink, as a share of the way from paper to ink.
+                        qreal reach = 0;
+                        for (int y = 0; y < picture.height(); ++y)
+                            for (int x = 0; x < picture.width(); ++x) {
+                                const QColor pixel = picture.pixelColor(x, y);
+                                reach = std::max(reach, qreal(pixel.red() - paper.red()) / (ink.red() - paper.red()));
+                            }
+                        EXPECT_GE(reach, 0.94);
+                    }
+    }
 }
