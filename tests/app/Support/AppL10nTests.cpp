@@ -20,9 +20,9 @@ protected:
     }
 };
 
-QHash<QString, QString> table(const QString &language)
+QHash<QString, QString> table(const QString &language, const QString &name = QStringLiteral("App"))
 {
-    QFile file(BundleInfo::resourceRoot + u'/' + language + QStringLiteral(".lproj/App.strings"));
+    QFile file(BundleInfo::resourceRoot + u'/' + language + QStringLiteral(".lproj/") + name + QStringLiteral(".strings"));
     EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << language.toStdString();
     return parseStringsTable(QString::fromUtf8(file.readAll()));
 }
@@ -42,6 +42,11 @@ TEST_F(AppL10nTest, BothLanguagesHaveEveryKeyWithRealTexts)
         for (const QString &placeholder : {QStringLiteral("%1"), QStringLiteral("%2")})
             EXPECT_EQ(it.value().contains(placeholder), japanese.value(it.key()).contains(placeholder)) << it.key().toStdString();
     }
+    // One word for a meeting throughout the Japanese texts of both tables.
+    for (const QString name : {"App", "Localizable"}) {
+        for (const QString &text : table(QStringLiteral("ja"), name))
+            EXPECT_FALSE(text.contains(QString::fromUtf8("ミーティング"))) << text.toStdString();
+    }
     // The keys the shell looks up.
     for (const char *key : {"settings_title", "today_meets_title", "setup_title", "open_today_meets_shortcut",
                             "join_meet_shortcut", "check_for_updates", "send_feedback", "menu_bar_attention_needed",
@@ -53,7 +58,7 @@ TEST_F(AppL10nTest, BothLanguagesHaveEveryKeyWithRealTexts)
 TEST_F(AppL10nTest, OverrideChoosesTheTableAndTheLocale)
 {
     AppL10n::configure(QStringLiteral("ja_JP"));
-    EXPECT_EQ(AppL10n::text("today_meets_title"), QString::fromUtf8("今日のミーティング"));
+    EXPECT_EQ(AppL10n::text("today_meets_title"), QString::fromUtf8("今日の会議"));
     EXPECT_EQ(AppL10n::locale().language(), QLocale::Japanese);
     AppL10n::configure(QStringLiteral("en-US"));
     EXPECT_EQ(AppL10n::text("today_meets_title"), "Today's Meetings");
@@ -61,7 +66,7 @@ TEST_F(AppL10nTest, OverrideChoosesTheTableAndTheLocale)
     // Another language: texts in the system language (one of the tables), the locale as given.
     AppL10n::configure(QStringLiteral("fr_FR"));
     const QString text = AppL10n::text("today_meets_title");
-    EXPECT_TRUE(text == "Today's Meetings" || text == QString::fromUtf8("今日のミーティング"));
+    EXPECT_TRUE(text == "Today's Meetings" || text == QString::fromUtf8("今日の会議"));
     EXPECT_EQ(AppL10n::locale().language(), QLocale::French);
 }
 
