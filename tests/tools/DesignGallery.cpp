@@ -269,6 +269,14 @@ QWidget *statesSheet()
     sheet->add(new KVIssueBanner(t("sync_issue_title"), t("google_reconnect_description"), {}, {}, {}, sheet));
     sheet->add(new KVIssueBanner(t("sync_issue_title"), t("sync_issue_description"), {t("retry"), {}},
                                  {t("reconnect_google"), [] {}}, {}, sheet));
+    sheet->caption(QStringLiteral("issue banner, 320 wide: buttons wrap"));
+    auto *narrow = new KVIssueBanner(t("sync_issue_title"), t("google_reconnect_description"), {t("retry"), [] {}},
+                                     {t("reconnect_google"), [] {}}, {t("send_feedback"), [] {}}, sheet);
+    narrow->setFixedWidth(320);
+    // Beside a stretch, not aligned: a layout asks an aligned item's height at its own width.
+    QHBoxLayout *line = sheet->row();
+    line->addWidget(narrow);
+    line->addStretch(1);
     sheet->caption(QStringLiteral("empty state with an unknown and an empty symbol name"));
     auto *unknown = new QWidget(sheet);
     auto *unknownRow = new QHBoxLayout(unknown);
