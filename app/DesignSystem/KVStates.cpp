@@ -3,6 +3,7 @@
 #include "DesignSystem/ColorSchemeProvider.h"
 #include "DesignSystem/KVAccessibility.h"
 #include "DesignSystem/KVButton.h"
+#include "DesignSystem/KVFlowLayout.h"
 #include "DesignSystem/KVLabel.h"
 #include "DesignSystem/KVSymbols.h"
 
@@ -175,7 +176,6 @@ KVIssueBanner::KVIssueBanner(const QString &title, const QString &description, A
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(10, 10, 10, 10);
     row->setSpacing(10);
-    row->setAlignment(Qt::AlignTop);
 
     auto *tile = new KVSymbol(QStringLiteral("exclamationmark.triangle.fill"), 13, KVColorRef(&KVPalette::danger),
                               KVFont::Weight::semibold, this);
@@ -192,8 +192,8 @@ KVIssueBanner::KVIssueBanner(const QString &title, const QString &description, A
     auto *descriptionLabel = new KVLabel(description, KVFont::system(11), KVColorRef(&KVPalette::text3), this);
     descriptionLabel->setMaxLines(0);
     column->addWidget(descriptionLabel);
-    auto *actions = new QHBoxLayout;
-    actions->setSpacing(10);
+    // The buttons go on to a new line where they no longer fit beside each other.
+    auto *actions = new KVFlowLayout(10, 4);
     actions->setContentsMargins(0, 2, 0, 0);
     for (Action *action : {&primary, &secondary, &tertiary}) {
         if (!action->isComplete())
@@ -202,11 +202,11 @@ KVIssueBanner::KVIssueBanner(const QString &title, const QString &description, A
         button->setLabelFont(KVFont::system(11, KVFont::Weight::semibold));
         actions->addWidget(button);
     }
-    actions->addStretch(1);
     column->addLayout(actions);
     row->addLayout(column, 1);
-    // As high as its wrapped texts, never stretched.
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    // As high as its wrapped texts and buttons need at its width: a policy that caps the height at
+    // the size hint would cut them where the banner is narrower than the hint assumes.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
 }
 
 void KVIssueBanner::paintEvent(QPaintEvent *)

@@ -62,8 +62,9 @@ protected:
 };
 
 // Something went wrong: a danger-tinted banner with a warning tile, a title, a description that
-// wraps, and up to three text buttons. A button shows only when both its title and its action are
-// given.
+// wraps, and up to three text buttons, which wrap onto further lines where they do not fit side by
+// side. A button shows only when both its title and its action are given. Its height follows its
+// width.
 class KVIssueBanner : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString title READ title CONSTANT)

@@ -112,6 +112,26 @@ QHash<QString, QString> parseStringsTable(const QString &text)
     return StringsParser(text).parse();
 }
 
+namespace {
+const QStringList pluralCategories{QStringLiteral("zero"), QStringLiteral("one"), QStringLiteral("two"),
+                                   QStringLiteral("few"), QStringLiteral("many"), QStringLiteral("other")};
+} // namespace
+
+QString pluralCategory(const QString &language, double count)
+{
+    if (language == u"en" && count == 1)
+        return QStringLiteral("one");
+    return QStringLiteral("other");
+}
+
+QString pluralBaseKey(const QString &key)
+{
+    const qsizetype dot = key.lastIndexOf(u'.');
+    if (dot > 0 && pluralCategories.contains(key.mid(dot + 1)))
+        return key.left(dot);
+    return key;
+}
+
 LocalizedBundle::LocalizedBundle(QString root, QString table) : root_(std::move(root)), table_(std::move(table)) {}
 
 std::optional<QString> LocalizedBundle::languageCode(const std::optional<QString> &overrideLocaleIdentifier)
@@ -146,11 +166,24 @@ QString LocalizedBundle::systemLanguage() const
     return QStringLiteral("en");
 }
 
-QString LocalizedBundle::text(const QString &key, const std::optional<QString> &overrideLocaleIdentifier) const
+QString LocalizedBundle::language(const std::optional<QString> &overrideLocaleIdentifier) const
 {
     const auto code = languageCode(overrideLocaleIdentifier);
-    const QString language = code && hasLanguage(*code) ? *code : systemLanguage();
-    return table(language).value(key, key);
+    return code && hasLanguage(*code) ? *code : systemLanguage();
+}
+
+QString LocalizedBundle::text(const QString &key, const std::optional<QString> &overrideLocaleIdentifier) const
+{
+    return table(language(overrideLocaleIdentifier)).value(key, key);
+}
+
+QString LocalizedBundle::text(const QString &key, double count, const std::optional<QString> &overrideLocaleIdentifier) const
+{
+    const QString chosen = language(overrideLocaleIdentifier);
+    const QHash<QString, QString> entries = table(chosen);
+    if (const auto variant = entries.constFind(key + u'.' + pluralCategory(chosen, count)); variant != entries.constEnd())
+        return variant.value();
+    return entries.value(key, key);
 }
 
 QHash<QString, QString> LocalizedBundle::table(const QString &language) const

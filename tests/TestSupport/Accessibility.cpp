@@ -70,6 +70,11 @@ def describe(acc, path):
     except NotImplementedError:
         pass
     node['actions'] = actions_of(acc)[1]
+    try:
+        box = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        node['extents'] = [box.x, box.y, box.width, box.height]
+    except NotImplementedError:
+        pass
     node['children'] = [describe(child(acc, i), path + [i]) for i in range(acc.childCount)]
     return node
 

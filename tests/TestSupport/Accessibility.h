@@ -29,7 +29,8 @@ class DesktopSession;
 // An application is selected by its process id ("pid:1234", see `self()`) or by its AT-SPI name
 // (Qt: the application name). tree() dumps it as JSON, one object per accessible:
 //   {"role": "push button", "name": "Retry", "description": "", "states": ["enabled", ...],
-//    "value": 0.5 (only with a value interface), "actions": ["Press", ...], "children": [...]}
+//    "value": 0.5 (only with a value interface), "actions": ["Press", ...],
+//    "extents": [x, y, width, height] (on the screen, with a component interface), "children": [...]}
 // Roles and states are AT-SPI's names (pyatspi: "push button", "label", "progress bar";
 // "enabled", "sensitive", "checked", "focusable", "showing", ...). A node's `path` is the list of
 // child indices from the application. press() runs an action (default: the first action named

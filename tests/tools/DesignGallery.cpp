@@ -275,6 +275,14 @@ QWidget *statesSheet()
     sheet->caption(QStringLiteral("issue banner naming the keyring's fault"));
     sheet->add(new KVIssueBanner(t("sync_issue_title"), L10n::text(QStringLiteral("keychain_error_no_service")),
                                  {t("retry"), [] {}}, {}, {t("send_feedback"), [] {}}, sheet));
+    sheet->caption(QStringLiteral("issue banner, 320 wide: buttons wrap"));
+    auto *narrow = new KVIssueBanner(t("sync_issue_title"), t("google_reconnect_description"), {t("retry"), [] {}},
+                                     {t("reconnect_google"), [] {}}, {t("send_feedback"), [] {}}, sheet);
+    narrow->setFixedWidth(320);
+    // Beside a stretch, not aligned: a layout asks an aligned item's height at its own width.
+    QHBoxLayout *line = sheet->row();
+    line->addWidget(narrow);
+    line->addStretch(1);
     sheet->caption(QStringLiteral("empty state with an unknown and an empty symbol name"));
     auto *unknown = new QWidget(sheet);
     auto *unknownRow = new QHBoxLayout(unknown);

@@ -141,6 +141,11 @@ MenuBarView::MenuBarView(AppStore &store, UpdateStatusStore &updateStatus, Meeti
 
 MenuBarView::~MenuBarView() = default;
 
+QSize MenuBarView::sizeHint() const
+{
+    return {panelWidth, hasHeightForWidth() ? heightForWidth(panelWidth) : QWidget::sizeHint().height()};
+}
+
 void MenuBarView::refresh()
 {
     if (!store_ || !updateStatus_)

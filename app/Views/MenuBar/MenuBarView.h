@@ -51,6 +51,8 @@ public:
     void refresh();
     // How many times a section was built, by section (for tests of the rebuild rule).
     int buildCount() const { return buildCount_; }
+    // The panel's width and the height its sections need at that width (wrapped texts uncut).
+    QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -99,7 +99,7 @@ TEST_F(KestrivaneApplicationTest, DemoLaunchOpensOneTodayWindowInTheDemoLocaleWi
     EXPECT_TRUE(visibleTopLevels(WindowRegistry::setup).isEmpty());
     QWidget *today = visibleTopLevels(WindowRegistry::todayMeets).first();
     EXPECT_EQ(today->windowTitle(), AppL10n::text("today_meets_title"));
-    EXPECT_EQ(today->windowTitle(), QStringLiteral("今日のミーティング"));
+    EXPECT_EQ(today->windowTitle(), QStringLiteral("今日の会議"));
     EXPECT_EQ(today->size(), QSize(560, 520));
     // The Today view lists the demo meetings, with its minimum size.
     auto *view = today->findChild<TodayMeetView *>();

@@ -3,6 +3,7 @@
 #include "Support/Localization.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QSet>
 
 #include <gtest/gtest.h>
@@ -20,9 +21,9 @@ protected:
     }
 };
 
-QHash<QString, QString> table(const QString &language)
+QHash<QString, QString> table(const QString &language, const QString &name = QStringLiteral("App"))
 {
-    QFile file(BundleInfo::resourceRoot + u'/' + language + QStringLiteral(".lproj/App.strings"));
+    QFile file(BundleInfo::resourceRoot + u'/' + language + QStringLiteral(".lproj/") + name + QStringLiteral(".strings"));
     EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << language.toStdString();
     return parseStringsTable(QString::fromUtf8(file.readAll()));
 }
@@ -34,13 +35,25 @@ TEST_F(AppL10nTest, BothLanguagesHaveEveryKeyWithRealTexts)
     const auto english = table(QStringLiteral("en"));
     const auto japanese = table(QStringLiteral("ja"));
     ASSERT_GT(english.size(), 25);
-    EXPECT_EQ(QSet<QString>(english.keyBegin(), english.keyEnd()), QSet<QString>(japanese.keyBegin(), japanese.keyEnd()));
+    const auto baseKeys = [](const QHash<QString, QString> &texts) {
+        QSet<QString> keys;
+        for (auto it = texts.keyBegin(); it != texts.keyEnd(); ++it)
+            keys.insert(pluralBaseKey(*it));
+        return keys;
+    };
+    EXPECT_EQ(baseKeys(english), baseKeys(japanese));
     for (auto it = english.begin(); it != english.end(); ++it) {
+        const QString translated = japanese.value(pluralBaseKey(it.key()));
         EXPECT_FALSE(it.value().trimmed().isEmpty()) << it.key().toStdString();
-        EXPECT_NE(japanese.value(it.key()), it.value()) << it.key().toStdString();
+        EXPECT_NE(translated, it.value()) << it.key().toStdString();
         // Placeholders match, so a translation never asks for an argument the code does not give.
         for (const QString &placeholder : {QStringLiteral("%1"), QStringLiteral("%2")})
-            EXPECT_EQ(it.value().contains(placeholder), japanese.value(it.key()).contains(placeholder)) << it.key().toStdString();
+            EXPECT_EQ(it.value().contains(placeholder), translated.contains(placeholder)) << it.key().toStdString();
+    }
+    // One word for a meeting throughout the Japanese texts of both tables.
+    for (const QString name : {"App", "Localizable"}) {
+        for (const QString &text : table(QStringLiteral("ja"), name))
+            EXPECT_FALSE(text.contains(QString::fromUtf8("ミーティング"))) << text.toStdString();
     }
     // The keys the shell looks up.
     for (const char *key : {"settings_title", "today_meets_title", "setup_title", "open_today_meets_shortcut",
@@ -53,7 +66,7 @@ TEST_F(AppL10nTest, BothLanguagesHaveEveryKeyWithRealTexts)
 TEST_F(AppL10nTest, OverrideChoosesTheTableAndTheLocale)
 {
     AppL10n::configure(QStringLiteral("ja_JP"));
-    EXPECT_EQ(AppL10n::text("today_meets_title"), QString::fromUtf8("今日のミーティング"));
+    EXPECT_EQ(AppL10n::text("today_meets_title"), QString::fromUtf8("今日の会議"));
     EXPECT_EQ(AppL10n::locale().language(), QLocale::Japanese);
     AppL10n::configure(QStringLiteral("en-US"));
     EXPECT_EQ(AppL10n::text("today_meets_title"), "Today's Meetings");
@@ -61,7 +74,7 @@ TEST_F(AppL10nTest, OverrideChoosesTheTableAndTheLocale)
     // Another language: texts in the system language (one of the tables), the locale as given.
     AppL10n::configure(QStringLiteral("fr_FR"));
     const QString text = AppL10n::text("today_meets_title");
-    EXPECT_TRUE(text == "Today's Meetings" || text == QString::fromUtf8("今日のミーティング"));
+    EXPECT_TRUE(text == "Today's Meetings" || text == QString::fromUtf8("今日の会議"));
     EXPECT_EQ(AppL10n::locale().language(), QLocale::French);
 }
 
@@ -86,6 +99,30 @@ TEST_F(AppL10nTest, FormatsInOnePassWithTheOverrideLocale)
     EXPECT_EQ(AppL10n::format("no_such_key", 1), "no_such_key");
     AppL10n::configure(QStringLiteral("de_DE"));
     EXPECT_TRUE(AppL10n::format("update_error_http_status", 1234.5).contains(QStringLiteral("1.234,5")));
+}
+
+// Every English text that counts something ("%1 meetings") has its singular, in the
+// application's and the core's tables; Japanese has one form.
+TEST_F(AppL10nTest, CountTextsTakeTheirLanguagesPluralForms)
+{
+    const QRegularExpression count(QStringLiteral("%\\d [a-z]{3,}s\\b"));
+    int counted = 0;
+    for (const QString name : {"App", "Localizable"}) {
+        const auto english = table(QStringLiteral("en"), name);
+        for (auto it = english.begin(); it != english.end(); ++it) {
+            if (pluralBaseKey(it.key()) != it.key() || !count.match(it.value()).hasMatch())
+                continue;
+            ++counted;
+            EXPECT_TRUE(english.contains(it.key() + QStringLiteral(".one"))) << it.key().toStdString();
+        }
+    }
+    EXPECT_GE(counted, 3);
+
+    AppL10n::configure(QStringLiteral("en_US"));
+    EXPECT_EQ(AppL10n::format("meetings_count_short", qsizetype(1)), "1 meeting");
+    EXPECT_EQ(AppL10n::format("meetings_count_accessibility", 1001), "1,001 meetings with a Meet link");
+    AppL10n::configure(QStringLiteral("ja_JP"));
+    EXPECT_EQ(AppL10n::format("meetings_count_short", 1), QString::fromUtf8("1 件の会議"));
 }
 
 TEST_F(AppL10nTest, FormatsDatesInTheOverrideLocaleWithIndependentStyles)

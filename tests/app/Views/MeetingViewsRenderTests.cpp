@@ -62,6 +62,59 @@ TEST_F(MeetingViewsRenderTest, DemoStatesInBothLanguagesAndSchemes)
     }
 }
 
+// The panel and the Today window on a synced day of three meetings, a day of one, after a failed
+// sync and with a revoked sign-in, in both languages and both schemes (artifacts/views): the
+// banners show all of themselves, and a day of one meeting says so.
+TEST_F(MeetingViewsRenderTest, SyncStatesInBothLanguagesAndSchemes)
+{
+    enum class Day { normal, single, failing, revoked };
+    for (const QString language : {"en", "ja"}) {
+        useLanguage(language == u"en" ? QStringLiteral("en_US") : QStringLiteral("ja_JP"));
+        for (const Day day : {Day::normal, Day::single, Day::failing, Day::revoked}) {
+            parts.calendarClient->eventsError.reset();
+            auto store = makeStore(day == Day::normal ? QList<CalendarEvent>{at("a", 0), at("b", 60), at("c", 120)}
+                                   : day == Day::single ? QList<CalendarEvent>{at("a", 60)}
+                                                        : QList<CalendarEvent>{});
+            store->setGoogleClientID(QStringLiteral("client"));
+            store->setGoogleClientSecret(QStringLiteral("secret"));
+            if (day == Day::failing || day == Day::revoked) {
+                parts.calendarClient->eventsError = day == Day::failing ? QStringLiteral("network down")
+                                                                        : QStringLiteral("invalid_grant: Token has been expired or revoked.");
+                runTask(store->sync());
+            }
+            UpdateStatusStore updates;
+            MenuBarView panel(*store, updates, recorded.actions());
+            TodayMeetView today(*store, recorded.actions());
+            today.resize(TodayMeetView::minimumWindowSize);
+            const QString name = QStringList{"normal", "single", "failing", "revoked"}.at(int(day));
+            for (const ColorScheme scheme : {ColorScheme::light, ColorScheme::dark}) {
+                setColorSchemeOverride(&panel, scheme);
+                setColorSchemeOverride(&today, scheme);
+                panel.adjustSize();
+                settle();
+                const QString suffix = language + u'-' + name + (scheme == ColorScheme::dark ? QStringLiteral("-dark") : QStringLiteral("-light"));
+                ASSERT_TRUE(panel.grab().save(artifact(QStringLiteral("panel-") + suffix)));
+                ASSERT_TRUE(today.grab().save(artifact(QStringLiteral("today-") + suffix)));
+                // As high as its sections, on a day without wrapped texts too.
+                EXPECT_EQ(panel.size(), panel.sizeHint());
+                EXPECT_EQ(panel.width(), MenuBarView::panelWidth);
+                for (QWidget *view : {static_cast<QWidget *>(&panel), static_cast<QWidget *>(&today)}) {
+                    const QList<QWidget *> banners = named(view, "sync-issue-banner");
+                    EXPECT_EQ(banners.size(), day == Day::failing || day == Day::revoked ? 1 : 0) << suffix.toStdString();
+                    for (QWidget *banner : banners)
+                        expectWholeBanner(view, banner, suffix);
+                }
+                if (day == Day::single) {
+                    const QString one = AppL10n::format("meetings_count_short", 1);
+                    EXPECT_EQ(textOf(&panel, "today-count"), one);
+                    EXPECT_EQ(textOf(&today, "footer-count"), one);
+                    EXPECT_EQ(textOf(&today, "strap-count"), AppL10n::format("meetings_count_accessibility", 1));
+                }
+            }
+        }
+    }
+}
+
 // With a compositor the panel is the popover's translucent colour inside rounded corners; without
 // one it is opaque on the window colour.
 TEST_F(MeetingViewsRenderTest, ThePanelIsTranslucentAndRoundedOnlyInATranslucentWindow)

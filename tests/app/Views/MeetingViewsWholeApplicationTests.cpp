@@ -9,6 +9,7 @@
 #include "TestSupport/StandInGoogleAccount.h"
 #include "TestSupport/TestEnvironment.h"
 #include "TestSupport/X11Windows.h"
+#include "app/Views/ViewTestSupport.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -42,6 +43,12 @@ const DemoTexts japanese{"デザインレビュー", "リリース確認", "週�
 QString plain(QString text)
 {
     return text.replace(QChar(0x202F), u' ').replace(QChar(0x00A0), u' ');
+}
+
+QRect extentsOf(const QJsonObject &node)
+{
+    const QJsonArray box = node.value(QStringLiteral("extents")).toArray();
+    return box.size() == 4 ? QRect(box[0].toInt(), box[1].toInt(), box[2].toInt(), box[3].toInt()) : QRect();
 }
 
 class MeetingViewsWholeApplicationTest : public ::testing::Test {
@@ -326,7 +333,8 @@ TEST_F(MeetingViewsWholeApplicationTest, ViewsAreReadInDrawingOrderAndReturnPres
 }
 
 // A sync that fails (the stand-in answers 500) shows the issue banner with retry in both views;
-// retry succeeds once the stand-in recovers. Hostile meeting texts stay plain.
+// retry succeeds once the stand-in recovers. Hostile meeting texts stay plain; a day of one
+// meeting reads so.
 TEST_F(MeetingViewsWholeApplicationTest, AFailedSyncOffersRetryInBothViewsUntilGoogleAnswersAgain)
 {
     AppL10n::configure(QStringLiteral("en"));
@@ -372,25 +380,72 @@ TEST_F(MeetingViewsWholeApplicationTest, AFailedSyncOffersRetryInBothViewsUntilG
     const QString todayGeometry = QString::fromUtf8(session.run("xdotool", {"getwindowgeometry", today}).output);
     EXPECT_TRUE(todayGeometry.contains("Geometry: 560x520")) << todayGeometry.toStdString();
     screenshot("recovered-hostile");
+
+    // A day of one meeting counts it in the singular: the panel's list, the Today strap and footer.
+    account.setMeetings({StandInGoogleAccount::meeting("one", QStringLiteral("Standup"), now.addSecs(600), "abc-defg-hio")});
+    ASSERT_EQ(press("Sync"), QString());
+    ASSERT_TRUE(shows("label", "Standup"));
+    const QStringList single = names(tree(), "label");
+    EXPECT_EQ(single.count("1 meeting"), 2);
+    EXPECT_TRUE(single.contains("1 meeting with a Meet link"));
+    EXPECT_FALSE(single.contains("1 meetings"));
+    screenshot("one-meeting");
     app->terminate();
     EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
 }
 
-// An account whose sign-in Google no longer accepts shows the reconnect button.
+// An account whose sign-in Google no longer accepts: the panel and the Today window offer the
+// reconnect in both languages, each banner read whole and shown whole on the screen (no ink on
+// the top row of a text nor on the rows around it, the buttons apart inside it).
 TEST_F(MeetingViewsWholeApplicationTest, ARevokedSignInOffersTheReconnect)
 {
-    AppL10n::configure(QStringLiteral("en"));
     ASSERT_EQ(session.startKeyring(), QString());
     StandInGoogleAccount account(server, session);
     ASSERT_EQ(account.install(AppBuildChannel::current().keychainService(), true), QString());
-    ASSERT_NO_FATAL_FAILURE(launch({"--demo-locale=en"}));
-    ASSERT_TRUE(pressKeys({"ctrl+alt+super+m"}));
-    ASSERT_TRUE(waitUntil([] { return x11TopLevels("today-meets").size() == 1; }, patience));
-    ASSERT_TRUE(shows("push button", AppL10n::text("reconnect_google")));
-    EXPECT_TRUE(names(tree(), "push button").contains("Retry"));
-    screenshot("reconnect-required");
-    app->terminate();
-    EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
+    for (const QString language : {"en", "ja"}) {
+        SCOPED_TRACE(language.toStdString());
+        AppL10n::configure(language);
+        const QString title = AppL10n::text("sync_issue_title");
+        // The desktop's language (a locale override is for the demo data only).
+        session.setVariable(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+        session.setVariable(QStringLiteral("LANGUAGE"), language);
+        ASSERT_NO_FATAL_FAILURE(launch());
+        ASSERT_TRUE(pressKeys({"ctrl+alt+super+m"}));
+        ASSERT_TRUE(waitUntil([] { return x11TopLevels("today-meets").size() == 1; }, patience));
+        ASSERT_TRUE(shows("push button", AppL10n::text("reconnect_google")));
+        ASSERT_NO_FATAL_FAILURE(openPanel());
+        ASSERT_TRUE(waitUntil([&] { return findAccessibles(tree(), "alert", title).size() == 2; }, patience));
+        const QJsonObject shown = tree();
+        const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+        // The panel's banner across its 340 less the margins, the Today window's at its 360.
+        QList<int> widths;
+        for (const QJsonObject &banner : findAccessibles(shown, "alert", title)) {
+            const QRect area = extentsOf(banner);
+            widths << area.width();
+            EXPECT_EQ(names(banner, "push button"),
+                      (QStringList{AppL10n::text("retry"), AppL10n::text("reconnect_google"), AppL10n::text("send_feedback")}));
+            EXPECT_TRUE(names(banner, "label").contains(AppL10n::text("google_reconnect_description")));
+            for (const QJsonObject &label : findAccessibles(banner, "label")) {
+                const QRect box = extentsOf(label);
+                EXPECT_TRUE(area.contains(box)) << label.value("name").toString().toStdString();
+                for (const int y : {box.top() - 1, box.top(), box.bottom() + 1})
+                    EXPECT_FALSE(rowHasInk(screen, y, box.left(), box.right(), area.right() - 4)) << label.value("name").toString().toStdString();
+            }
+            QList<QRect> buttons;
+            for (const QJsonObject &button : findAccessibles(banner, "push button")) {
+                const QRect box = extentsOf(button);
+                EXPECT_TRUE(area.contains(box)) << button.value("name").toString().toStdString();
+                for (const QRect &other : std::as_const(buttons))
+                    EXPECT_FALSE(other.intersects(box));
+                buttons << box;
+            }
+        }
+        std::sort(widths.begin(), widths.end());
+        EXPECT_EQ(widths, (QList<int>{320, 360}));
+        screenshot(QStringLiteral("reconnect-required-") + language);
+        app->terminate();
+        EXPECT_EQ(DesktopSession::waitForExit(app, patience), 0);
+    }
 }
 
 // With no Secret Service on the bus, then with the keyring locked, the Today window's banner and

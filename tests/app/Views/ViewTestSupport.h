@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DesignSystem/ColorSchemeProvider.h"
+#include "DesignSystem/KVButton.h"
 #include "DesignSystem/KVLabel.h"
 #include "Stores/AppStore.h"
 #include "Support/AppL10n.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QImage>
 #include <QTest>
 #include <QWidget>
 
@@ -98,6 +100,55 @@ inline QList<QWidget *> tabSequence(QWidget *window, int limit = 40)
         visited << next;
     }
     return visited;
+}
+
+// Whether a pixel row of `image` between `left` and `right` carries ink that differs from the
+// background beside it (at `background`, same row).
+inline bool rowHasInk(const QImage &image, int y, int left, int right, int background)
+{
+    if (y < 0 || y >= image.height())
+        return false;
+    const QColor plain = image.pixelColor(background, y);
+    for (int x = std::max(0, left); x <= std::min(right, image.width() - 1); ++x) {
+        const QColor c = image.pixelColor(x, y);
+        if (std::abs(c.red() - plain.red()) + std::abs(c.green() - plain.green()) + std::abs(c.blue() - plain.blue()) > 60)
+            return true;
+    }
+    return false;
+}
+
+// The banner in `window` shows all of itself: every label as high as its lines at its width, no
+// line cut short, no ink on its top row or just outside it, every button at its whole width,
+// without overlap, all inside the banner and the banner inside the window.
+inline void expectWholeBanner(QWidget *window, QWidget *banner, const QString &context)
+{
+    SCOPED_TRACE(context.toStdString());
+    const QImage image = window->grab().toImage().scaled(window->size());
+    const QRect bannerArea(banner->mapTo(window, QPoint(0, 0)), banner->size());
+    EXPECT_TRUE(QRect(QPoint(0, 0), window->size()).contains(bannerArea));
+    const QList<KVLabel *> labels = banner->findChildren<KVLabel *>();
+    ASSERT_EQ(labels.size(), 2);
+    for (KVLabel *label : labels) {
+        SCOPED_TRACE(label->text().toStdString());
+        EXPECT_GE(label->height(), label->heightForWidth(label->width()));
+        EXPECT_EQ(label->visibleLines().join(QString()).remove(u' '), label->displayText().remove(u' '));
+        const QRect area(label->mapTo(window, QPoint(0, 0)), label->size());
+        EXPECT_TRUE(bannerArea.contains(area));
+        // Lines too many for their box, centred in it, leave ink on its top row; nothing of the
+        // label nor of a neighbour lies on the rows just outside it.
+        for (const int y : {area.top() - 1, area.top(), area.bottom() + 1})
+            EXPECT_FALSE(rowHasInk(image, y, area.left(), area.right(), bannerArea.right() - 4)) << "row " << y;
+    }
+    QList<QRect> taken;
+    for (KVButton *button : banner->findChildren<KVButton *>()) {
+        SCOPED_TRACE(button->text().toStdString());
+        EXPECT_GE(button->width(), button->sizeHint().width());
+        const QRect area(button->mapTo(window, QPoint(0, 0)), button->size());
+        EXPECT_TRUE(bannerArea.contains(area));
+        for (const QRect &other : std::as_const(taken))
+            EXPECT_FALSE(other.intersects(area));
+        taken << area;
+    }
 }
 
 // Views under test in a language, in UTC, on a store with an injected calendar client and a

@@ -88,6 +88,39 @@ TEST(LocalizedBundleTest, MissingLanguageFallsBackToTheSystemChoice)
     EXPECT_EQ(bundle.text("other", QStringLiteral("en")), "other");
 }
 
+TEST(LocalizedBundleTest, ACountChoosesThePluralVariantOfItsLanguage)
+{
+    QTemporaryDir dir;
+    for (const char *language : {"en", "ja"}) {
+        ASSERT_TRUE(QDir(dir.path()).mkpath(QString::fromLatin1(language) + ".lproj"));
+        QFile file(dir.path() + '/' + language + ".lproj/Localizable.strings");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(language == QByteArray("en") ? "\"n\" = \"%1 things\"; \"n.one\" = \"%1 thing\"; \"plain\" = \"%1 x\";"
+                                                : "\"n\" = \"%1 \u4EF6\"; \"n.one\" = \"never\";");
+    }
+    LocalizedBundle bundle(dir.path());
+    const auto en = QStringLiteral("en_GB");
+    EXPECT_EQ(bundle.text("n", 1, en), "%1 thing");
+    EXPECT_EQ(bundle.text("n", 2, en), "%1 things");
+    EXPECT_EQ(bundle.text("n", 1.5, en), "%1 things");
+    // A text without variants, and a missing key, stay as they are.
+    EXPECT_EQ(bundle.text("plain", 1, en), "%1 x");
+    EXPECT_EQ(bundle.text("gone", 1, en), "gone");
+    // Japanese has no singular: the variant is never taken.
+    EXPECT_EQ(bundle.text("n", 1, QStringLiteral("ja")), QString::fromUtf8("%1 件"));
+    EXPECT_EQ(pluralBaseKey("meetings_count_short.one"), "meetings_count_short");
+    EXPECT_EQ(pluralBaseKey("shortcut.openTodayMeets"), "shortcut.openTodayMeets");
+}
+
+TEST_F(L10nTest, FormatTakesThePluralFormOfItsFirstNumber)
+{
+    L10n::configure(QStringLiteral("en_US"));
+    EXPECT_EQ(L10n::format("error_network_timeout", 1), "The server did not answer within 1 second.");
+    EXPECT_EQ(L10n::format("error_network_timeout", 0.2), "The server did not answer within 0.2 seconds.");
+    // Without a number the key's own text: a "1" given as text is no count.
+    EXPECT_EQ(L10n::format("error_network_timeout", QStringLiteral("1")), "The server did not answer within 1 seconds.");
+}
+
 TEST(LocalizedBundleTest, LanguageCodeOfOverrides)
 {
     EXPECT_EQ(LocalizedBundle::languageCode(QStringLiteral("EN-us")), "en");
@@ -106,14 +139,26 @@ TEST(LocalizedTablesTest, EnglishAndJapaneseTablesHoldTheSameKeysAndPlaceholders
     const auto enTable = parseStringsTable(QString::fromUtf8(en.readAll()));
     const auto jaTable = parseStringsTable(QString::fromUtf8(ja.readAll()));
     EXPECT_GT(enTable.size(), 30);
-    EXPECT_EQ(QSet<QString>(enTable.keyBegin(), enTable.keyEnd()), QSet<QString>(jaTable.keyBegin(), jaTable.keyEnd()));
+    // The same keys; plural variants are each language's own, of a key both have.
+    const auto baseKeys = [](const QHash<QString, QString> &table) {
+        QSet<QString> keys;
+        for (auto it = table.keyBegin(); it != table.keyEnd(); ++it) {
+            EXPECT_TRUE(table.contains(pluralBaseKey(*it))) << it->toStdString();
+            keys.insert(pluralBaseKey(*it));
+        }
+        return keys;
+    };
+    EXPECT_EQ(baseKeys(enTable), baseKeys(jaTable));
     const QRegularExpression placeholder("%\\d");
-    for (auto it = enTable.begin(); it != enTable.end(); ++it) {
-        QStringList enMarks, jaMarks;
-        for (const auto &m : placeholder.globalMatch(it.value())) enMarks << m.captured();
-        for (const auto &m : placeholder.globalMatch(jaTable.value(it.key()))) jaMarks << m.captured();
-        enMarks.sort();
-        jaMarks.sort();
-        EXPECT_EQ(enMarks, jaMarks) << it.key().toStdString();
+    const auto marks = [&](const QString &text) {
+        QStringList found;
+        for (const auto &m : placeholder.globalMatch(text))
+            found << m.captured();
+        found.sort();
+        return found;
+    };
+    for (const auto *table : {&enTable, &jaTable}) {
+        for (auto it = table->begin(); it != table->end(); ++it)
+            EXPECT_EQ(marks(it.value()), marks(enTable.value(pluralBaseKey(it.key())))) << it.key().toStdString();
     }
 }

@@ -1,11 +1,14 @@
+#include "App/MenuBarTray.h"
 #include "DesignSystem/KVButton.h"
 #include "DesignSystem/KVStatus.h"
 #include "Support/AppNotificationCenter.h"
 #include "Support/UpdateStatusStore.h"
+#include "TestSupport/TestEnvironment.h"
 #include "Views/MenuBar/MenuBarView.h"
 #include "app/Views/ViewTestSupport.h"
 
 #include <QGraphicsEffect>
+#include <QLayout>
 #include <QPointer>
 
 using namespace kestrivane;
@@ -239,6 +242,51 @@ TEST_F(MenuBarViewTest, HeaderBannersAndReconnectFollowTheStatuses)
     EXPECT_GT(parts.calendarClient->calendarRequests, before);
     EXPECT_TRUE(named(view.get(), "sync-issue-banner").isEmpty());
     EXPECT_FALSE(one(view.get(), "status-retry"));
+}
+
+// A revoked sign-in in the panel's popup, 340 wide, in both languages: the hero's banner on a day
+// without meetings and the panel's own banner above a card (on a day of one meeting) show their
+// whole description and their three whole buttons.
+TEST_F(MenuBarViewTest, TheReconnectBannerShowsAllOfItselfInThePopup)
+{
+    KV_REQUIRE(displayProblem());
+    for (const QString language : {"en_US", "ja_JP"}) {
+        useLanguage(language);
+        for (const bool withMeetings : {false, true}) {
+            const QString context = language + (withMeetings ? QStringLiteral(" above a card") : QStringLiteral(" in the hero"));
+            parts.calendarClient->eventsError.reset();
+            auto store = makeStore(withMeetings ? QList<CalendarEvent>{at("m", 60)} : QList<CalendarEvent>{});
+            store->setGoogleClientID(QStringLiteral("client"));
+            store->setGoogleClientSecret(QStringLiteral("secret"));
+            parts.calendarClient->eventsError = QStringLiteral("invalid_grant: Token has been expired or revoked.");
+            runTask(store->sync());
+            ASSERT_TRUE(store->requiresGoogleReconnect());
+            QPointer<MenuBarView> view;
+            MenuBarTray tray([&] {
+                view = new MenuBarView(*store, updates, recorded.actions());
+                return view.data();
+            });
+            tray.showPanel();
+            settle();
+            ASSERT_TRUE(view);
+            EXPECT_EQ(tray.panel()->width(), MenuBarView::panelWidth);
+            EXPECT_EQ(tray.panel()->height(), tray.panel()->layout()->totalHeightForWidth(MenuBarView::panelWidth));
+            EXPECT_EQ(view->height(), tray.panel()->height());
+            const QList<QWidget *> banners = named(view.data(), "sync-issue-banner");
+            ASSERT_EQ(banners.size(), 1) << context.toStdString();
+            EXPECT_EQ(!one(view.data(), "hero-issue"), withMeetings);
+            QStringList buttons;
+            for (auto *button : banners.first()->findChildren<QAbstractButton *>())
+                buttons << button->text();
+            EXPECT_EQ(buttons, (QStringList{AppL10n::text("retry"), AppL10n::text("reconnect_google"), AppL10n::text("send_feedback")}));
+            expectWholeBanner(tray.panel(), banners.first(), context);
+            // The day's one meeting counts in the singular.
+            if (withMeetings)
+                EXPECT_EQ(textOf(view.data(), "today-count"), language == u"en_US" ? QStringLiteral("1 meeting") : QStringLiteral("1 件の会議"));
+            tray.panel()->grab().save(artifact(QStringLiteral("panel-reconnect-") + language + (withMeetings ? "-card" : "")));
+            tray.hidePanel();
+        }
+    }
 }
 
 TEST_F(MenuBarViewTest, UpdateBannerShowsTheVersionAsItsOneArgumentAndAsksForACheck)
