@@ -13,6 +13,7 @@ packages=(
   xdg-utils x11-utils fonts-noto-cjk desktop-file-utils hicolor-icon-theme
   at-spi2-core python3-pyatspi  # accessibility bus and the screen-reader side of the AT-SPI tests
   chromium  # headless browser of the sign-in page test
+  openbox  # a window manager for the window-move test
 )
 
 missing=()
