@@ -3,6 +3,7 @@
 #include "Support/GlobalHotKeyController.h"
 #include "Support/KeyCodes.h"
 
+#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QKeyEvent>
@@ -52,6 +53,26 @@ QString KestrivaneShortcut::displayText() const
     if (modifiers & Command)
         text += u'⌘';
     return text + keyEquivalent;
+}
+
+QString KestrivaneShortcut::desktopText() const
+{
+    static const QHash<QString, QString> keyNames{
+        {QStringLiteral("↖"), QStringLiteral("Home")},      {QStringLiteral("↘"), QStringLiteral("End")},
+        {QStringLiteral("⇞"), QStringLiteral("Page Up")},   {QStringLiteral("⇟"), QStringLiteral("Page Down")},
+        {QStringLiteral("⌦"), QStringLiteral("Delete")},
+    };
+    QStringList parts;
+    if (modifiers & Control)
+        parts << QStringLiteral("Ctrl");
+    if (modifiers & Option)
+        parts << QStringLiteral("Alt");
+    if (modifiers & Shift)
+        parts << QStringLiteral("Shift");
+    if (modifiers & Command)
+        parts << QStringLiteral("Super");
+    parts << keyNames.value(keyEquivalent, keyEquivalent);
+    return parts.join(u'+');
 }
 
 QByteArray KestrivaneShortcut::toJson() const

@@ -106,7 +106,7 @@ void ShortcutRecorderButton::setShortcut(const KestrivaneShortcut &shortcut)
 
 QString ShortcutRecorderButton::labelText() const
 {
-    return recording_ ? AppL10n::text(QStringLiteral("settings_shortcut_recording")) : shortcut_.displayText();
+    return recording_ ? AppL10n::text(QStringLiteral("settings_shortcut_recording")) : shortcut_.desktopText();
 }
 
 void ShortcutRecorderButton::startRecording()
@@ -180,7 +180,7 @@ void ShortcutRecorderButton::hideEvent(QHideEvent *event)
 QSize ShortcutRecorderButton::sizeHint() const
 {
     const QFontMetrics metrics(labelFont());
-    const int text = std::max(metrics.horizontalAdvance(shortcut_.displayText()),
+    const int text = std::max(metrics.horizontalAdvance(shortcut_.desktopText()),
                               metrics.horizontalAdvance(AppL10n::text(QStringLiteral("settings_shortcut_recording"))));
     return QSize(std::max(108, text) + 16, metrics.height() + 10);
 }

@@ -23,7 +23,7 @@ struct RecordedKey {
     static RecordedKey read(const QKeyEvent &event);
 };
 
-// Shows a shortcut (12, semibold, monospaced) and records a new one after a click. While it
+// Shows a shortcut (12, semibold, monospaced, named as this desktop names it) and records a new one after a click. While it
 // records, it takes every key press of the application (an application-wide event filter) and
 // the presses of the global hot keys: Escape ends the recording, a refused combination sounds the
 // alert and recording goes on, an accepted one goes to `onChange` and ends the recording. Another
