@@ -131,11 +131,11 @@ std::optional<KestrivaneShortcut> KestrivaneShortcut::fromKeyPress(const KeyPres
 
 std::optional<KestrivaneShortcut> KestrivaneShortcut::fromKeyEvent(const QKeyEvent &event)
 {
-    // The key's own symbol, without Shift's level, when the X keymap can tell; else the symbol
-    // the event carries.
+    // The key's own symbol, without Shift's level, when the X keymap can tell (a keypad key's
+    // digit also without Num Lock); else the symbol the event carries.
     quint32 keysym = event.nativeVirtualKey();
-    if (const auto base = x11BaseKeysym(event.nativeScanCode()))
-        keysym = *base;
+    if (const auto stored = x11StoredKeysym(event.nativeScanCode()))
+        keysym = *stored;
     const auto keyCode = keycodes::keyCodeForKeysym(keysym);
     if (!keyCode)
         return std::nullopt;
