@@ -265,8 +265,10 @@ bool GlobalHotKeyController::heldByAnotherClient(const KestrivaneShortcut &short
     bool someoneHolds = false;
     if (!xcb_connection_has_error(probe.connection)) {
         someoneHolds = !probe.grab(*code, modifiers);
-        if (!someoneHolds)
-            std::free(xcb_request_check(probe.connection, xcb_ungrab_key_checked(probe.connection, *code, probe.root, modifiers)));
+        if (!someoneHolds) {
+            const xcb_void_cookie_t ungrab = xcb_ungrab_key_checked(probe.connection, *code, probe.root, modifiers);
+            std::free(xcb_request_check(probe.connection, ungrab));
+        }
     }
     xcb_disconnect(probe.connection);
     if (!someoneHolds)

@@ -56,7 +56,8 @@ bool windowManagerMoves()
     const QByteArray supported = property(c, rootWindow(c), atom(c, "_NET_SUPPORTED"));
     const xcb_atom_t moveResize = atom(c, "_NET_WM_MOVERESIZE");
     const auto *atoms = reinterpret_cast<const xcb_atom_t *>(supported.constData());
-    return std::find(atoms, atoms + supported.size() / sizeof(xcb_atom_t), moveResize) != atoms + supported.size() / sizeof(xcb_atom_t);
+    const auto *end = atoms + supported.size() / sizeof(xcb_atom_t);
+    return std::find(atoms, end, moveResize) != end;
 }
 
 } // namespace

@@ -75,7 +75,8 @@ RecordedKey RecordedKey::read(const QKeyEvent &event)
     if (isModifierKey(event.key()))
         return {Kind::Ignore, std::nullopt};
     // A combination another program holds could not become a hot key: refused like the others.
-    if (const auto shortcut = KestrivaneShortcut::fromKeyEvent(event); shortcut && !GlobalHotKeyController::heldByAnotherClient(*shortcut))
+    const auto shortcut = KestrivaneShortcut::fromKeyEvent(event);
+    if (shortcut && !GlobalHotKeyController::heldByAnotherClient(*shortcut))
         return {Kind::Shortcut, shortcut};
     return {Kind::Reject, std::nullopt};
 }
