@@ -22,6 +22,7 @@ test_packages=(
   x11-utils desktop-file-utils
   at-spi2-core python3-pyatspi  # accessibility bus and the screen-reader side of the AT-SPI tests
   chromium  # headless browser of the sign-in page test
+  openbox  # a window manager for the window-move test
 )
 
 only_run=false

@@ -307,9 +307,10 @@ void KVButton::setSymbolSize(qreal size)
     update();
 }
 
-void KVButton::setExpanding(bool expanding)
+void KVButton::setExpanding(bool expanding, Qt::Alignment alignment)
 {
     expanding_ = expanding;
+    alignment_ = alignment;
     setSizePolicy(expanding ? QSizePolicy::Expanding : QSizePolicy::Fixed, QSizePolicy::Fixed);
     updateGeometry();
 }
@@ -332,9 +333,9 @@ QFont KVButton::labelFont() const
 QMargins KVButton::padding() const
 {
     if (style_ == Style::plain)
-        return {};
+        return contentsMargins();
     const int horizontal = size_ == ControlSize::small ? 7 : 10;
-    return {horizontal, 0, horizontal, 0};
+    return QMargins(horizontal, 0, horizontal, 0) + contentsMargins();
 }
 
 int KVButton::controlHeight() const
@@ -367,12 +368,13 @@ QSize KVButton::sizeHint() const
 {
     const QSize content = contentSize();
     const QMargins pad = padding();
-    return QSize(content.width() + pad.left() + pad.right(), std::max(controlHeight(), content.height()));
+    return QSize(content.width() + pad.left() + pad.right(),
+                 std::max(controlHeight(), content.height() + pad.top() + pad.bottom()));
 }
 
 QSize KVButton::minimumSizeHint() const
 {
-    return expanding_ ? QSize(controlHeight(), sizeHint().height()) : sizeHint();
+    return expanding_ ? QSize(controlHeight() + padding().left() + padding().right(), sizeHint().height()) : sizeHint();
 }
 
 void KVButton::paintEvent(QPaintEvent *)
@@ -417,7 +419,7 @@ void KVButton::paintEvent(QPaintEvent *)
     const QSize content = contentSize();
     const QMargins pad = padding();
     const QRectF inner = bounds.marginsRemoved(QMarginsF(pad));
-    qreal x = inner.left() + (inner.width() - content.width()) / 2;
+    qreal x = alignment_ & Qt::AlignLeading ? inner.left() : inner.left() + (inner.width() - content.width()) / 2;
     const qreal centreY = inner.center().y();
     if (!symbol_.isEmpty()) {
         const qreal side = symbolSize_ > 0 ? symbolSize_ : labelFont().pixelSize();

@@ -37,8 +37,9 @@ public:
     QFont labelFont() const;
     // The symbol's size when there is no title (default: the label font's pixel size).
     void setSymbolSize(qreal size);
-    // The content takes all the width given (the label centred in it).
-    void setExpanding(bool expanding);
+    // The content takes all the width given, the label centred in it or at the leading edge.
+    // The button's contents margins pad it further, and are clickable too.
+    void setExpanding(bool expanding, Qt::Alignment alignment = Qt::AlignHCenter);
     // Tooltip and, for a button without a title, its accessible name.
     void setHelp(const QString &help);
 
@@ -66,6 +67,7 @@ private:
     std::optional<QFont> labelFont_;
     qreal symbolSize_ = 0;
     bool expanding_ = false;
+    Qt::Alignment alignment_ = Qt::AlignHCenter;
 };
 
 // Shows the keyboard-focus ring (2 pixels of the accent at 0.5, 1 pixel outside the control's

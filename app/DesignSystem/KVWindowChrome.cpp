@@ -15,6 +15,8 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <xcb/xcb.h>
+
 namespace kestrivane {
 
 namespace {
@@ -253,6 +255,8 @@ void KVTitleBar::mouseMoveEvent(QMouseEvent *event)
     if (!pressedAt_ || !(event->buttons() & Qt::LeftButton)
         || (event->globalPosition() - *pressedAt_).manhattanLength() < QApplication::startDragDistance())
         return;
+    const QPoint travel = (event->globalPosition() - *pressedAt_).toPoint();
+    catchUpBeforeSystemMove(travel);
     QWindow *handle = window()->windowHandle();
     if (handle && handle->startSystemMove()) {
         pressedAt_.reset();
@@ -260,7 +264,24 @@ void KVTitleBar::mouseMoveEvent(QMouseEvent *event)
     }
     // No window manager to ask: the strip moves the window itself.
     manualMoveFrom_ = window()->pos();
-    window()->move(*manualMoveFrom_ + (event->globalPosition() - *pressedAt_).toPoint());
+    window()->move(*manualMoveFrom_ + travel);
+}
+
+void KVTitleBar::catchUpBeforeSystemMove(QPoint travel)
+{
+    // The window manager moves the window on from the pointer's latest position, which Qt maps
+    // with the window's place as Qt knows it: the travel below the drag threshold would be lost
+    // and the window would lag behind the pointer. On X11 the window first asks to go that far by
+    // a request of its own, which Qt learns of only later, so the window manager starts the move
+    // from there and the grabbed point stays under the pointer.
+    QWindow *handle = window()->windowHandle();
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!handle || !x11 || !x11->connection())
+        return;
+    const QPoint target = (window()->pos() + travel) * handle->devicePixelRatio();
+    const quint32 position[] = {static_cast<quint32>(target.x()), static_cast<quint32>(target.y())};
+    xcb_configure_window(x11->connection(), static_cast<xcb_window_t>(handle->winId()),
+                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, position);
 }
 
 void KVTitleBar::mouseReleaseEvent(QMouseEvent *event)

@@ -76,6 +76,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
+    // Before the window manager takes over a drag: the window goes `travel` further itself.
+    void catchUpBeforeSystemMove(QPoint travel);
+
     QString title_;
     KVWindowControls *controls_;
     int trailingPadding_;

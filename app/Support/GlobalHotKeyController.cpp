@@ -86,6 +86,22 @@ std::optional<quint32> x11BaseKeysym(quint32 xKeyCode)
     return keysym;
 }
 
+std::optional<quint32> x11StoredKeysym(quint32 xKeyCode)
+{
+    xcb_connection_t *connection = x11Connection();
+    if (!connection || xKeyCode == 0 || xKeyCode > 255)
+        return std::nullopt;
+    const KeySymbols symbols(xcb_key_symbols_alloc(connection));
+    if (!symbols)
+        return std::nullopt;
+    for (int level = 0; level < 4; ++level) {
+        const xcb_keysym_t keysym = xcb_key_symbols_get_keysym(symbols.get(), static_cast<xcb_keycode_t>(xKeyCode), level);
+        if (keysym != XCB_NO_SYMBOL && keycodes::keyCodeForKeysym(keysym))
+            return keysym;
+    }
+    return std::nullopt;
+}
+
 struct GlobalHotKeyController::X11 {
     xcb_connection_t *connection = nullptr;
     xcb_window_t root = XCB_NONE;
@@ -221,6 +237,45 @@ void GlobalHotKeyController::update(const KestrivaneShortcut &openTodayMeetsShor
 bool GlobalHotKeyController::isRegistered(HotKeyID id) const
 {
     return (id == HotKeyID::OpenTodayMeets ? openTodayHotKey_ : joinMeetHotKey_).has_value();
+}
+
+bool GlobalHotKeyController::heldByAnotherClient(const KestrivaneShortcut &shortcut)
+{
+    X11 x11;
+    x11.connection = x11Connection();
+    if (!x11.connection)
+        return false;
+    x11.root = defaultRoot(x11.connection);
+    x11.symbols.reset(xcb_key_symbols_alloc(x11.connection));
+    if (x11.root == XCB_NONE || !x11.symbols)
+        return false;
+    x11.readModifierMap();
+    const auto keysym = keycodes::keysymForKeyCode(shortcut.keyCode);
+    const auto code = keysym ? x11.keyCodeFor(*keysym) : std::nullopt;
+    if (!code)
+        return false;
+    const quint16 modifiers = x11ModifiersForMask(shortcut.modifiers, x11.superModifier);
+
+    // A client of its own is refused a combination that any client holds, this application
+    // included; it lets go of a grab it got before it disconnects, so nothing of it outlasts
+    // the question.
+    X11 probe;
+    probe.connection = xcb_connect(nullptr, nullptr);
+    probe.root = x11.root;
+    bool someoneHolds = false;
+    if (!xcb_connection_has_error(probe.connection)) {
+        someoneHolds = !probe.grab(*code, modifiers);
+        if (!someoneHolds) {
+            const xcb_void_cookie_t ungrab = xcb_ungrab_key_checked(probe.connection, *code, probe.root, modifiers);
+            std::free(xcb_request_check(probe.connection, ungrab));
+        }
+    }
+    xcb_disconnect(probe.connection);
+    if (!someoneHolds)
+        return false;
+    // The application's own connection is refused only what another client holds; a grab of its
+    // own is taken again as it was.
+    return !x11.grab(*code, modifiers);
 }
 
 void GlobalHotKeyController::unregisterHotKeys()

@@ -18,6 +18,11 @@ quint16 x11ModifiersForMask(quint32 mask, quint16 superModifier);
 // for a key code without symbols.
 std::optional<quint32> x11BaseKeysym(quint32 xKeyCode);
 
+// The keysym of an X key code's first level that has a stored key code (see Support/KeyCodes.h):
+// level one for most keys, the digit of a keypad key whose level one is a navigation symbol
+// (KP_1 of KP_End). None when no level has one.
+std::optional<quint32> x11StoredKeysym(quint32 xKeyCode);
+
 // The two system-wide shortcuts as passive key grabs on the X root window. A press of a grabbed
 // combination (also with Caps Lock or Num Lock on) runs its action on the next turn of the event
 // loop; auto-repeat does not run it again until the key is released. Only root-window presses of
@@ -39,6 +44,11 @@ public:
     void update(const KestrivaneShortcut &openTodayMeetsShortcut, const KestrivaneShortcut &joinMeetShortcut);
 
     bool isRegistered(HotKeyID id) const;
+
+    // Whether another X client holds the combination that registering `shortcut` would grab, so
+    // it could not be registered. The application's own hot keys do not count. False without an
+    // X11 connection.
+    static bool heldByAnotherClient(const KestrivaneShortcut &shortcut);
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
 

@@ -3,6 +3,7 @@
 #include "Support/GlobalHotKeyController.h"
 #include "Support/KeyCodes.h"
 
+#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QKeyEvent>
@@ -52,6 +53,26 @@ QString KestrivaneShortcut::displayText() const
     if (modifiers & Command)
         text += u'⌘';
     return text + keyEquivalent;
+}
+
+QString KestrivaneShortcut::desktopText() const
+{
+    static const QHash<QString, QString> keyNames{
+        {QStringLiteral("↖"), QStringLiteral("Home")},      {QStringLiteral("↘"), QStringLiteral("End")},
+        {QStringLiteral("⇞"), QStringLiteral("Page Up")},   {QStringLiteral("⇟"), QStringLiteral("Page Down")},
+        {QStringLiteral("⌦"), QStringLiteral("Delete")},
+    };
+    QStringList parts;
+    if (modifiers & Control)
+        parts << QStringLiteral("Ctrl");
+    if (modifiers & Option)
+        parts << QStringLiteral("Alt");
+    if (modifiers & Shift)
+        parts << QStringLiteral("Shift");
+    if (modifiers & Command)
+        parts << QStringLiteral("Super");
+    parts << keyNames.value(keyEquivalent, keyEquivalent);
+    return parts.join(u'+');
 }
 
 QByteArray KestrivaneShortcut::toJson() const
@@ -110,11 +131,11 @@ std::optional<KestrivaneShortcut> KestrivaneShortcut::fromKeyPress(const KeyPres
 
 std::optional<KestrivaneShortcut> KestrivaneShortcut::fromKeyEvent(const QKeyEvent &event)
 {
-    // The key's own symbol, without Shift's level, when the X keymap can tell; else the symbol
-    // the event carries.
+    // The key's own symbol, without Shift's level, when the X keymap can tell (a keypad key's
+    // digit also without Num Lock); else the symbol the event carries.
     quint32 keysym = event.nativeVirtualKey();
-    if (const auto base = x11BaseKeysym(event.nativeScanCode()))
-        keysym = *base;
+    if (const auto stored = x11StoredKeysym(event.nativeScanCode()))
+        keysym = *stored;
     const auto keyCode = keycodes::keyCodeForKeysym(keysym);
     if (!keyCode)
         return std::nullopt;

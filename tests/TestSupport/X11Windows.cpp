@@ -1,9 +1,13 @@
 #include "TestSupport/X11Windows.h"
 
+#include "TestSupport/Coroutines.h"
+
+#include <QFile>
 #include <QGuiApplication>
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 
@@ -41,6 +45,19 @@ QByteArray property(xcb_connection_t *c, xcb_window_t window, xcb_atom_t name)
         value = QByteArray(static_cast<const char *>(xcb_get_property_value(reply)), xcb_get_property_value_length(reply));
     std::free(reply);
     return value;
+}
+
+// Whether the window manager announces that it moves windows on request.
+bool windowManagerMoves()
+{
+    xcb_connection_t *c = connection();
+    if (!c)
+        return false;
+    const QByteArray supported = property(c, rootWindow(c), atom(c, "_NET_SUPPORTED"));
+    const xcb_atom_t moveResize = atom(c, "_NET_WM_MOVERESIZE");
+    const auto *atoms = reinterpret_cast<const xcb_atom_t *>(supported.constData());
+    const auto *end = atoms + supported.size() / sizeof(xcb_atom_t);
+    return std::find(atoms, end, moveResize) != end;
 }
 
 } // namespace
@@ -120,6 +137,41 @@ bool x11TrayManagerPresent()
     const bool present = reply && reply->owner != XCB_NONE;
     std::free(reply);
     return present;
+}
+
+QPoint x11ScreenPosition(quint32 window)
+{
+    xcb_connection_t *c = connection();
+    if (!c)
+        return {-1, -1};
+    xcb_translate_coordinates_reply_t *reply =
+        xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, window, rootWindow(c), 0, 0), nullptr);
+    const QPoint position = reply ? QPoint(reply->dst_x, reply->dst_y) : QPoint(-1, -1);
+    std::free(reply);
+    return position;
+}
+
+X11WindowManager::X11WindowManager()
+{
+    // Openbox announces itself before it manages new windows; its start-up command runs after.
+    const QString ready = folder_.filePath(QStringLiteral("ready"));
+    process_.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable"), QStringLiteral("--startup"), "touch " + ready});
+    if (!process_.waitForStarted(5000))
+        problem_ = QStringLiteral("openbox did not start: ") + process_.errorString();
+    else if (!waitUntil([&] { return QFile::exists(ready) && windowManagerMoves(); }))
+        problem_ = QStringLiteral("openbox does not announce window moves");
+}
+
+X11WindowManager::~X11WindowManager()
+{
+    process_.terminate();
+    process_.waitForFinished(5000);
+    if (xcb_connection_t *c = connection()) {
+        for (const QByteArray name : {"_NET_SUPPORTED", "_NET_SUPPORTING_WM_CHECK"})
+            xcb_delete_property(c, rootWindow(c), atom(c, name));
+        xcb_flush(c);
+        waitUntil([] { return !windowManagerMoves(); }, std::chrono::seconds(2));
+    }
 }
 
 } // namespace kestrivane::test

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QList>
+#include <QPoint>
+#include <QProcess>
 #include <QString>
+#include <QTemporaryDir>
 
 namespace kestrivane::test {
 
@@ -30,5 +33,24 @@ QList<X11Window> x11EmbeddedWindows(const QString &instanceName);
 
 // Whether a system tray manager owns the tray selection of the default screen.
 bool x11TrayManagerPresent();
+
+// Where the X server has the top left corner of `window` on the screen.
+QPoint x11ScreenPosition(quint32 window);
+
+// Openbox managing the test display for the scope of the object (the other tests expect none).
+// When it ends, the root window loses the properties that announce a window manager, also when
+// openbox could not remove them.
+class X11WindowManager {
+public:
+    X11WindowManager();
+    ~X11WindowManager();
+    // Empty once openbox manages new windows and moves them on request, else why not.
+    QString problem() const { return problem_; }
+
+private:
+    QTemporaryDir folder_;
+    QProcess process_;
+    QString problem_;
+};
 
 } // namespace kestrivane::test

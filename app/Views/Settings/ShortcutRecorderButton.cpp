@@ -74,7 +74,9 @@ RecordedKey RecordedKey::read(const QKeyEvent &event)
         return {Kind::Escape, std::nullopt};
     if (isModifierKey(event.key()))
         return {Kind::Ignore, std::nullopt};
-    if (const auto shortcut = KestrivaneShortcut::fromKeyEvent(event))
+    // A combination another program holds could not become a hot key: refused like the others.
+    const auto shortcut = KestrivaneShortcut::fromKeyEvent(event);
+    if (shortcut && !GlobalHotKeyController::heldByAnotherClient(*shortcut))
         return {Kind::Shortcut, shortcut};
     return {Kind::Reject, std::nullopt};
 }
@@ -107,7 +109,7 @@ void ShortcutRecorderButton::setShortcut(const KestrivaneShortcut &shortcut)
 
 QString ShortcutRecorderButton::labelText() const
 {
-    return recording_ ? AppL10n::text(QStringLiteral("settings_shortcut_recording")) : shortcut_.displayText();
+    return recording_ ? AppL10n::text(QStringLiteral("settings_shortcut_recording")) : shortcut_.desktopText();
 }
 
 void ShortcutRecorderButton::startRecording()
@@ -116,7 +118,18 @@ void ShortcutRecorderButton::startRecording()
     recording_ = true;
     qApp->installEventFilter(this);
     ShortcutRecording::shared().begin(this, [this](const KestrivaneShortcut &shortcut) { accept(shortcut); });
+    followActivation();
     refreshLabel();
+}
+
+void ShortcutRecorderButton::followActivation()
+{
+    // While its window is active the recorder holds the keyboard, so the combinations other
+    // programs hold reach it too; typing in another program's window stays that program's.
+    if (recording_ && isVisible() && window()->isActiveWindow())
+        grabKeyboard();
+    else if (keyboardGrabber() == this)
+        releaseKeyboard();
 }
 
 void ShortcutRecorderButton::stopRecording()
@@ -124,6 +137,8 @@ void ShortcutRecorderButton::stopRecording()
     if (QCoreApplication *application = QCoreApplication::instance())
         application->removeEventFilter(this);
     ShortcutRecording::shared().end(this);
+    if (keyboardGrabber() == this)
+        releaseKeyboard();
     if (recording_) {
         recording_ = false;
         refreshLabel();
@@ -144,6 +159,11 @@ bool ShortcutRecorderButton::eventFilter(QObject *watched, QEvent *event)
     if (!recording_)
         return QAbstractButton::eventFilter(watched, event);
     switch (event->type()) {
+    case QEvent::WindowActivate:
+    case QEvent::WindowDeactivate:
+        if (watched == window())
+            followActivation();
+        return QAbstractButton::eventFilter(watched, event);
     case QEvent::ShortcutOverride:
         // No shortcut of a window or menu runs while recording.
         event->accept();
@@ -181,7 +201,7 @@ void ShortcutRecorderButton::hideEvent(QHideEvent *event)
 QSize ShortcutRecorderButton::sizeHint() const
 {
     const QFontMetrics metrics(labelFont());
-    const int text = std::max(metrics.horizontalAdvance(shortcut_.displayText()),
+    const int text = std::max(metrics.horizontalAdvance(shortcut_.desktopText()),
                               metrics.horizontalAdvance(AppL10n::text(QStringLiteral("settings_shortcut_recording"))));
     return QSize(std::max(108, text) + 16, metrics.height() + 10);
 }

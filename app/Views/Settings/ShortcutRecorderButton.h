@@ -15,7 +15,7 @@ void x11AlertSound();
 // The shortcut of a key press while recording: the key as the keyboard's own symbol (from the
 // native scan code, never the typed text) mapped to its stored key code, with the modifiers held.
 // `Escape` for the Escape key whatever is held, `Ignore` for a modifier key alone, `Reject` for
-// a combination that is no shortcut.
+// a combination that is no shortcut or that another program holds.
 struct RecordedKey {
     enum class Kind { Shortcut, Escape, Ignore, Reject };
     Kind kind = Kind::Reject;
@@ -23,11 +23,12 @@ struct RecordedKey {
     static RecordedKey read(const QKeyEvent &event);
 };
 
-// Shows a shortcut (12, semibold, monospaced) and records a new one after a click. While it
-// records, it takes every key press of the application (an application-wide event filter) and
-// the presses of the global hot keys: Escape ends the recording, a refused combination sounds the
-// alert and recording goes on, an accepted one goes to `onChange` and ends the recording. Another
-// click records anew; hiding or destroying the button ends the recording.
+// Shows a shortcut (12, semibold, monospaced, named as this desktop names it) and records a new
+// one after a click. While it records, it takes every key press of the application (an
+// application-wide event filter, and the keyboard while its window is active) and the presses of
+// the global hot keys: Escape ends the recording, a refused combination (also one another program
+// holds) sounds the alert and recording goes on, an accepted one goes to `onChange` and ends the
+// recording. Another click records anew; hiding or destroying the button ends the recording.
 class ShortcutRecorderButton : public QAbstractButton {
     Q_OBJECT
 
@@ -54,6 +55,7 @@ protected:
 
 private:
     void accept(const KestrivaneShortcut &shortcut);
+    void followActivation();
     void refreshLabel();
 
     KestrivaneShortcut shortcut_;

@@ -270,9 +270,7 @@ void SetupConnectionCard::buildAccounts(const SetupConnectionCardModel::Accounts
     }
     slot->addWidget(new KVInsetDivider);
 
-    auto *addRow = new QWidget;
-    auto *addLayout = new QHBoxLayout(addRow);
-    addLayout->setContentsMargins(14, 9, 14, 9);
+    // The whole row is the button: its label at the leading end, its padding clickable too.
     auto *add = new KVButton(text("setup_add_google_account"), KVButton::Style::plain, [this] { connectAccount(); });
     add->setObjectName(QStringLiteral("add-account-button"));
     add->setSymbol(QStringLiteral("plus"));
@@ -280,10 +278,10 @@ void SetupConnectionCard::buildAccounts(const SetupConnectionCardModel::Accounts
     addFont.setWeight(QFont::Medium);
     add->setLabelFont(addFont);
     add->setLabelColor(KVColorRef::accent());
+    add->setContentsMargins(14, 9, 14, 9);
+    add->setExpanding(true, Qt::AlignLeading);
     add->setEnabled(accounts.addEnabled);
-    addLayout->addWidget(add);
-    addLayout->addStretch(1);
-    slot->addWidget(addRow);
+    slot->addWidget(add);
 }
 
 void SetupConnectionCard::connectAccount()

@@ -167,8 +167,16 @@ void SetupView::fitHeightToContent()
 {
     // Layouts take minimum heights from unwrapped texts: the window would squeeze the card.
     const int needed = std::max(minimumContentHeight, layout()->totalHeightForWidth(width()));
-    if (minimumHeight() != needed)
-        setMinimumHeight(needed);
+    if (minimumHeight() == needed)
+        return;
+    // A window as tall as the content made it follows the content back down (the list of
+    // accounts gone); one made taller by the user keeps its height.
+    const bool fitted = height() <= minimumHeight();
+    setMinimumHeight(needed);
+    if (fitted && height() > needed) {
+        QWidget *top = window();
+        top->resize(top->width(), top->height() - (height() - needed));
+    }
 }
 
 void SetupView::paintEvent(QPaintEvent *)

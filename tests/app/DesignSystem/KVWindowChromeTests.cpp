@@ -38,6 +38,49 @@ bool drag(QPoint from, QPoint to)
 
 } // namespace
 
+// Under a window manager (openbox), which moves the window itself once the strip hands a drag over:
+// the window moves by exactly the pointer's travel, the part below the drag threshold included, so
+// the grabbed point stays under the pointer; afterwards the window takes clicks as before.
+TEST(KVWindowChromeTest, UnderAWindowManagerTheGrabbedPointStaysUnderThePointer)
+{
+    KV_REQUIRE(test::displayProblem());
+    test::X11WindowManager openbox;
+    KV_REQUIRE(openbox.problem());
+    KVWindow window(QStringLiteral("drag-test"));
+    auto *root = new QWidget;
+    auto *layout = new QVBoxLayout(root);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *titleBar = new KVTitleBar(QStringLiteral("Drag"));
+    layout->addWidget(titleBar);
+    layout->addStretch(1);
+    window.setContent(root);
+    window.setGeometry(300, 200, 400, 300);
+    window.show();
+    ASSERT_TRUE(test::waitUntil([&] { return window.isVisible() && window.windowHandle()->isExposed(); }));
+    test::spin(300ms);
+    const auto placed = [&] { return test::x11ScreenPosition(window.winId()); };
+    const QPoint before = placed();
+    const QPoint grabAt = titleBar->mapToGlobal(QPoint(titleBar->width() / 2, titleBar->height() / 2));
+
+    // Step by step, each step handled before the next, as a hand moves.
+    const auto n = [](int value) { return QString::number(value); };
+    ASSERT_TRUE(xdotool({"mousemove", n(grabAt.x()), n(grabAt.y()), "mousedown", "1"}));
+    test::spin(100ms);
+    for (int step = 1; step <= 8; ++step) {
+        ASSERT_TRUE(xdotool({"mousemove", n(grabAt.x() + 10 * step), n(grabAt.y() + 60 * step / 8)}));
+        test::spin(50ms);
+    }
+    ASSERT_TRUE(xdotool({"mouseup", "1"}));
+    EXPECT_TRUE(test::waitUntil([&] { return placed() == before + QPoint(80, 60); }, 3s))
+        << before.x() << "," << before.y() << " -> " << placed().x() << "," << placed().y();
+
+    // The press the window manager took over has ended for the window too: the next click works.
+    ASSERT_TRUE(test::waitUntil([&] { return window.geometry().topLeft() == placed(); }, 3s));
+    const QPoint zoom = titleBar->controls()->zoomButton()->mapToGlobal(QPoint(6, 6));
+    ASSERT_TRUE(xdotool({"mousemove", n(zoom.x()), n(zoom.y()), "click", "1"}));
+    EXPECT_TRUE(test::waitUntil([&] { return window.isMaximized(); }, 3s));
+}
+
 // The frameless Today window under Xvfb (no window manager): its own chrome moves, resizes,
 // zooms, minimises and closes it, and it keeps its title and its role for the window system.
 TEST(KVWindowChromeTest, TheFramelessTodayWindowIsDrivenByItsOwnChrome)

@@ -198,6 +198,21 @@ TEST_F(GlobalHotKeyTest, ACombinationAnotherClientHoldsStaysUnregistered)
         KestrivaneShortcut::openTodayMeetsDefault(), KestrivaneShortcut::joinMeetDefault(), [this] { ++opened; }, [this] { ++joined; });
     EXPECT_FALSE(controller->isRegistered(HotKeyID::OpenTodayMeets));
     EXPECT_TRUE(controller->isRegistered(HotKeyID::JoinMeet));
+
+    // Held by another client: the other's; this application's own grab and a free combination
+    // are not, and asking takes nothing and leaves nothing behind.
+    EXPECT_TRUE(GlobalHotKeyController::heldByAnotherClient(KestrivaneShortcut::openTodayMeetsDefault()));
+    EXPECT_FALSE(GlobalHotKeyController::heldByAnotherClient(KestrivaneShortcut::joinMeetDefault()));
+    EXPECT_FALSE(GlobalHotKeyController::heldByAnotherClient(KestrivaneShortcut{0x28, 0x1900, "K"}));
+    xcb_key_symbols_t *keys = xcb_key_symbols_alloc(other);
+    xcb_keycode_t *k = xcb_key_symbols_get_keycode(keys, 'k');
+    xcb_generic_error_t *error =
+        xcb_request_check(other, xcb_grab_key_checked(other, 1, root, modifiers, k[0], XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+    EXPECT_EQ(error, nullptr);
+    free(error);
+    free(k);
+    xcb_key_symbols_free(keys);
+
     press("ctrl+alt+super+m");
     press("ctrl+alt+super+j");
     EXPECT_TRUE(test::waitUntil([&] { return joined == 1; }, 2s));

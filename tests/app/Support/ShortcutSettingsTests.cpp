@@ -31,6 +31,15 @@ TEST(KestrivaneShortcutTest, DefaultsAndDisplayText)
     EXPECT_EQ((KestrivaneShortcut{1, 0x1000 | 0x0200 | 0x0100, "S"}).displayText(), QString::fromUtf8("⌃⇧⌘S"));
     EXPECT_EQ((KestrivaneShortcut{1, 0, "S"}).displayText(), "S");
     EXPECT_NE(open, (KestrivaneShortcut{46, 0x1900, "m"}));
+
+    // As this desktop names them, in its order.
+    EXPECT_EQ(open.desktopText(), "Ctrl+Alt+Super+M");
+    EXPECT_EQ(join.desktopText(), "Ctrl+Alt+Super+J");
+    EXPECT_EQ((KestrivaneShortcut{0x28, 0x1000 | 0x0200 | 0x0100, "K"}).desktopText(), "Ctrl+Shift+Super+K");
+    EXPECT_EQ((KestrivaneShortcut{46, 0x1000 | 0x0800 | 0x0200 | 0x0100, "M"}).desktopText(), "Ctrl+Alt+Shift+Super+M");
+    EXPECT_EQ((KestrivaneShortcut{0x74, 0x0800, QString::fromUtf8("⇞")}).desktopText(), "Alt+Page Up");
+    EXPECT_EQ((KestrivaneShortcut{0x75, 0x1000, QString::fromUtf8("⌦")}).desktopText(), "Ctrl+Delete");
+    EXPECT_EQ((KestrivaneShortcut{0x7B, 0x1000, QString::fromUtf8("←")}).desktopText(), QString::fromUtf8("Ctrl+←"));
 }
 
 TEST(KestrivaneShortcutTest, JsonRoundTripAndRejectedDocuments)

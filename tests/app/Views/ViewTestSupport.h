@@ -85,6 +85,20 @@ inline QString textOf(const QWidget *root, const QString &name)
     return QStringLiteral("<none: ") + name + u'>';
 }
 
+// Whether some pixel of `image` is within a few steps of `color`.
+inline bool hasPixelNear(const QImage &image, const QColor &color)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (std::abs(pixel.red() - color.red()) < 12 && std::abs(pixel.green() - color.green()) < 12 &&
+                std::abs(pixel.blue() - color.blue()) < 12)
+                return true;
+        }
+    }
+    return false;
+}
+
 // The focus widget and those that Tab visits after it in `window` (at most `limit`, until one comes back).
 inline QList<QWidget *> tabSequence(QWidget *window, int limit = 40)
 {

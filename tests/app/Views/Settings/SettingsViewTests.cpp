@@ -9,8 +9,10 @@
 #include "Views/Settings/NotificationsPane.h"
 #include "Views/Settings/SettingsPaneKit.h"
 #include "Views/Settings/SettingsSidebar.h"
+#include "Views/Settings/ShortcutRecorderButton.h"
 #include "Views/Settings/ShortcutsPane.h"
 #include "TestSupport/TestEnvironment.h"
+#include "app/Views/ViewTestSupport.h"
 
 #include <QPainter>
 
@@ -116,10 +118,23 @@ TEST(SettingsViewTest, EveryPaneInBothLanguagesAndSchemesWithItsSidebarRow)
                 expectOneBaseline(*view.findChild<ShortcutsPane *>(), "resetShortcuts");
             for (const ColorScheme scheme : {ColorScheme::light, ColorScheme::dark})
                 render(view, scheme, name + u'-' + language + (scheme == ColorScheme::dark ? "-dark" : "-light"));
+            if (section != SettingsSection::shortcuts)
+                continue;
+            // The desktop's names in every language; the recording text while one records.
+            auto *shortcuts = static_cast<ShortcutsPane *>(view.pane());
+            EXPECT_EQ(shortcuts->openTodayRecorder()->labelText(), "Ctrl+Alt+Super+M");
+            EXPECT_EQ(shortcuts->joinRecorder()->labelText(), "Ctrl+Alt+Super+J");
+            shortcuts->joinRecorder()->startRecording();
+            for (const ColorScheme scheme : {ColorScheme::light, ColorScheme::dark})
+                render(view, scheme, "shortcuts-recording-" + language + (scheme == ColorScheme::dark ? "-dark" : "-light"));
+            shortcuts->joinRecorder()->stopRecording();
         }
     }
 }
 
+// Without an OAuth client the accounts pane draws its warning in the palette's danger colour and
+// its add button is off; the dev channel's about pane draws the white DEV badge on its orange
+// capsule and the development line in orange; in both schemes.
 TEST(SettingsViewTest, TheDevChannelAboutPaneAndAnUnconfiguredAccountsPane)
 {
     KV_REQUIRE(displayProblem());
@@ -132,9 +147,34 @@ TEST(SettingsViewTest, TheDevChannelAboutPaneAndAnUnconfiguredAccountsPane)
     view.resize(720, 560);
     view.show();
     spin(50ms);
-    render(view, ColorScheme::light, "accounts-unconfigured-en-light");
+    const auto labelOf = [&](const QString &text) -> QWidget * {
+        for (KVLabel *label : view.pane()->findChildren<KVLabel *>()) {
+            if (label->text() == text)
+                return label;
+        }
+        return nullptr;
+    };
+    EXPECT_FALSE(view.pane()->findChild<QAbstractButton *>("addAccount")->isEnabled());
+    QWidget *warning = labelOf(AppL10n::text("google_oauth_not_configured"));
+    ASSERT_NE(warning, nullptr);
+    for (const ColorScheme scheme : {ColorScheme::light, ColorScheme::dark}) {
+        const QString name = scheme == ColorScheme::dark ? "accounts-unconfigured-en-dark" : "accounts-unconfigured-en-light";
+        render(view, scheme, name);
+        EXPECT_TRUE(hasPixelNear(warning->grab().toImage(), KVDesign::palette(scheme).danger)) << name.toStdString();
+    }
+
     view.select(SettingsSection::about);
     spin(50ms);
-    render(view, ColorScheme::light, "about-dev-en-light");
-    render(view, ColorScheme::dark, "about-dev-en-dark");
+    QWidget *nameRow = view.pane()->findChild<QWidget *>("nameRow");
+    QWidget *development = labelOf(AppL10n::systemText("Development build"));
+    ASSERT_NE(nameRow, nullptr);
+    ASSERT_NE(development, nullptr);
+    for (const ColorScheme scheme : {ColorScheme::light, ColorScheme::dark}) {
+        const QString name = scheme == ColorScheme::dark ? "about-dev-en-dark" : "about-dev-en-light";
+        render(view, scheme, name);
+        const QImage badge = nameRow->grab().toImage();
+        EXPECT_TRUE(hasPixelNear(badge, KVSystemColor::orange(scheme))) << name.toStdString();
+        EXPECT_TRUE(hasPixelNear(badge, Qt::white)) << name.toStdString();
+        EXPECT_TRUE(hasPixelNear(development->grab().toImage(), KVSystemColor::orange(scheme))) << name.toStdString();
+    }
 }

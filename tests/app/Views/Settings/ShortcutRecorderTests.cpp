@@ -12,6 +12,9 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+
 #include <gtest/gtest.h>
 
 using namespace kestrivane;
@@ -92,7 +95,10 @@ protected:
 TEST_F(RecorderTest, RecordingCancellingRefusingReRecordingTheCurrentAndResetting)
 {
     ShortcutRecorderButton *open = pane->openTodayRecorder();
-    EXPECT_EQ(open->labelText(), "⌃⌥⌘M");
+    // Named as this desktop names them, in both languages.
+    EXPECT_EQ(open->labelText(), "Ctrl+Alt+Super+M");
+    EXPECT_EQ(pane->joinRecorder()->labelText(), "Ctrl+Alt+Super+J");
+    EXPECT_EQ(pane->joinRecorder()->accessibleName(), "Ctrl+Alt+Super+J");
 
     // The current combination is grabbed: while recording it is recorded again instead of opening.
     click(open);
@@ -110,7 +116,7 @@ TEST_F(RecorderTest, RecordingCancellingRefusingReRecordingTheCurrentAndResettin
     const KestrivaneShortcut recorded{0x28, 0x1900, "K"};
     EXPECT_EQ(settings->openTodayMeets(), recorded);
     EXPECT_EQ(KestrivaneShortcut::fromJson(*defaults.data(ShortcutSettings::openTodayMeetsKey)), recorded);
-    EXPECT_EQ(open->labelText(), "⌃⌥⌘K");
+    EXPECT_EQ(open->labelText(), "Ctrl+Alt+Super+K");
     press({"ctrl+alt+super+k"});
     EXPECT_TRUE(waitUntil([&] { return opened == 1; }, 5s));
     press({"ctrl+alt+super+m"});
@@ -149,9 +155,44 @@ TEST_F(RecorderTest, RecordingCancellingRefusingReRecordingTheCurrentAndResettin
     spin(50ms);
     EXPECT_EQ(settings->openTodayMeets(), KestrivaneShortcut::openTodayMeetsDefault());
     EXPECT_EQ(settings->joinMeet(), KestrivaneShortcut::joinMeetDefault());
-    EXPECT_EQ(open->labelText(), "⌃⌥⌘M");
+    EXPECT_EQ(open->labelText(), "Ctrl+Alt+Super+M");
     press({"ctrl+alt+super+m"});
     EXPECT_TRUE(waitUntil([&] { return opened == 2; }, 5s));
+}
+
+TEST_F(RecorderTest, ACombinationAnotherProgramHoldsIsRefusedAndKeypadKeysAreRecorded)
+{
+    // Another X client holds Ctrl+Alt+Super+K.
+    xcb_connection_t *other = xcb_connect(nullptr, nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(other));
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(other)).data->root;
+    xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(other);
+    xcb_keycode_t *k = xcb_key_symbols_get_keycode(symbols, 'k');
+    const quint16 modifiers = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
+    ASSERT_EQ(xcb_request_check(other, xcb_grab_key_checked(other, 1, root, modifiers, k[0], XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)),
+              nullptr);
+    free(k);
+    xcb_key_symbols_free(symbols);
+
+    // It beeps like any refused combination and recording goes on; nothing reaches the field.
+    ShortcutRecorderButton *open = pane->openTodayRecorder();
+    click(open);
+    press({"ctrl+alt+super+k"});
+    EXPECT_EQ(beeps, 1);
+    EXPECT_TRUE(open->isRecording());
+    EXPECT_EQ(changes, 0);
+
+    // A keypad key with modifiers, Num Lock off, is recorded by its digit; the hot key follows it.
+    press({"ctrl+alt+KP_1"});
+    EXPECT_FALSE(open->isRecording());
+    EXPECT_EQ(beeps, 1);
+    EXPECT_EQ(settings->openTodayMeets(), (KestrivaneShortcut{0x53, 0x1800, "1"}));
+    EXPECT_EQ(open->labelText(), "Ctrl+Alt+1");
+    EXPECT_TRUE(hotKeys->isRegistered(GlobalHotKeyController::HotKeyID::OpenTodayMeets));
+    press({"ctrl+alt+KP_1"});
+    EXPECT_TRUE(waitUntil([&] { return opened == 1; }, 5s));
+    EXPECT_TRUE(field->text().isEmpty());
+    xcb_disconnect(other);
 }
 
 TEST_F(RecorderTest, TheHotKeysFollowAChangeOfKeyboardLayout)

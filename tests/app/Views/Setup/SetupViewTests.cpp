@@ -142,7 +142,7 @@ protected:
                     sections << QStringLiteral("divider");
                 else if (widget->objectName() == u"account-row")
                     sections << QStringLiteral("account");
-                else if (widget->findChild<QWidget *>(QStringLiteral("add-account-button")))
+                else if (widget->objectName() == u"add-account-button")
                     sections << QStringLiteral("add");
                 else
                     sections << slot->objectName().mid(QStringLiteral("setup-card-").size());
@@ -196,20 +196,6 @@ const GoogleAccount emma{QStringLiteral("emma.collins@northwind.example"), QStri
                          QStringLiteral("Emma Collins")};
 const GoogleAccount kenji{QStringLiteral("kenji.sato@harborlight.example"), QStringLiteral("Kenji.Sato@harborlight.example"),
                           QString()};
-
-// Whether some pixel of `image` is within a few steps of `color`.
-bool hasPixelNear(const QImage &image, const QColor &color)
-{
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor pixel = image.pixelColor(x, y);
-            if (std::abs(pixel.red() - color.red()) < 12 && std::abs(pixel.green() - color.green()) < 12 &&
-                std::abs(pixel.blue() - color.blue()) < 12)
-                return true;
-        }
-    }
-    return false;
-}
 
 } // namespace
 
@@ -289,7 +275,13 @@ TEST_F(SetupViewTest, ListedAccountsDecideTheHeaderTheListAndTheOpenTodayButton)
     EXPECT_EQ(named<AccountAvatar>(view.get(), QString()).first()->initials(), "EC");
     render("one-account");
 
-    one<QAbstractButton>(view.get(), QStringLiteral("add-account-button"))->click();
+    // The whole add row is the button: a click at its right end, far from its label, signs in.
+    auto *add = one<QAbstractButton>(view.get(), QStringLiteral("add-account-button"));
+    ASSERT_NE(add, nullptr);
+    EXPECT_EQ(add->width(), card().width());
+    const QPoint rightEnd(card().mapTo(view.get(), QPoint(card().width() - 4, 0)).x(),
+                          add->mapTo(view.get(), add->rect().center()).y());
+    QTest::mouseClick(view->windowHandle(), Qt::LeftButton, {}, rightEnd);
     ASSERT_TRUE(waitUntil([&] { return store->googleConnectionStatus().kind() == AppStore::GoogleConnectionStatus::Kind::connecting; }));
     spin(50ms);
     EXPECT_FALSE(showsSpinner());
@@ -316,12 +308,19 @@ TEST_F(SetupViewTest, ListedAccountsDecideTheHeaderTheListAndTheOpenTodayButton)
     EXPECT_NE(one(view.get(), QStringLiteral("connected-pill")), nullptr);
     render("accounts-failed-not-configured");
 
-    // Removing every account turns the open-Today button off again; the window stays.
+    // Removing every account turns the open-Today button off again; the window stays, and its
+    // height, grown for the list, follows the content back down, not below its minimum.
+    const int grown = view->height();
     store->setGoogleClientID(oauth.clientID);
     store->disconnectGoogle();
     ASSERT_TRUE(waitUntil([&] { return !view->openTodayButton()->isEnabled(); }));
     EXPECT_NE(connectButton(), nullptr);
     EXPECT_TRUE(view->isVisible());
+    const int content = std::max(460, view->layout()->totalHeightForWidth(view->width()));
+    EXPECT_LT(content, grown);
+    EXPECT_TRUE(waitUntil([&] { return view->height() == content; })) << view->height() << " for " << content;
+    EXPECT_TRUE(view->grab().save(QCoreApplication::applicationDirPath() + artifacts + "/accounts-removed-window.png"));
+    render("accounts-removed");
 }
 
 TEST_F(SetupViewTest, TheFooterOpensSettingsOrHandsOverToTheTodayWindow)
