@@ -307,6 +307,20 @@ TEST_F(MenuBarViewTest, UpdateBannerShowsTheVersionAsItsOneArgumentAndAsksForACh
     updates.clearAvailableUpdate();
     settle();
     EXPECT_FALSE(one(view.get(), "update-banner"));
+
+    // At the panel's width a usual version number and the second line fit whole in both languages.
+    for (const QString language : {"en_US", "ja_JP"}) {
+        useLanguage(language);
+        auto panel = makeView(*store);
+        panel->resize(MenuBarView::panelWidth, panel->heightForWidth(MenuBarView::panelWidth));
+        updates.setAvailableVersion(QStringLiteral("2.10.1"));
+        settle();
+        QWidget *banner = one(panel.get(), "update-banner");
+        ASSERT_TRUE(banner) << language.toStdString();
+        for (auto *label : banner->findChildren<KVLabel *>())
+            EXPECT_EQ(label->visibleLines(), QStringList{label->displayText()}) << language.toStdString();
+        updates.clearAvailableUpdate();
+    }
 }
 
 TEST_F(MenuBarViewTest, DismissingTheAlertRemovesTheCardUntilANewLeadTime)
