@@ -42,7 +42,8 @@ bool AppDelegate::applicationDidFinishLaunching()
 {
     if (terminateIfRunningFromTemporaryLocation())
         return false;
-    configureApplicationIcon();
+    // Set on the next turn of the event loop: the tray icon does not wait for it.
+    QTimer::singleShot(0, this, [this] { configureApplicationIcon(); });
     configureUpdater();
     return true;
 }
@@ -66,7 +67,9 @@ bool AppDelegate::terminateIfRunningFromTemporaryLocation()
 
 void AppDelegate::configureApplicationIcon()
 {
-    const QIcon icon = ApplicationIcon::icon(AppBuildChannel::current());
+    QIcon icon = ApplicationIcon::bundled();
+    if (icon.isNull())
+        icon = ApplicationIcon::icon(AppBuildChannel::current());
     if (!icon.isNull())
         QApplication::setWindowIcon(icon);
 }

@@ -50,7 +50,8 @@ public:
     ~AppDelegate() override;
 
     // Launch: the launch-location check (the warning, then false: the application is quitting and
-    // nothing else ran), the application icon, the updater and the "checkForUpdates" observer.
+    // nothing else ran), the updater and the "checkForUpdates" observer; the application icon
+    // follows on the next turn of the event loop.
     bool applicationDidFinishLaunching();
 
     // Set by the entry in this order when it starts up; the delegate holds them weakly. Setting the

@@ -2,7 +2,9 @@
 
 #include "DesignSystem/KestrivaneAppIconView.h"
 
+#include <QFile>
 #include <QPainter>
+#include <QResource>
 
 namespace kestrivane {
 
@@ -34,6 +36,33 @@ QIcon ApplicationIcon::icon(AppBuildChannel channel)
     for (const int side : {16, 32, 48, 64, 128, 256})
         icon.addPixmap(QPixmap::fromImage(image(channel, side)));
     return icon;
+}
+
+QIcon ApplicationIcon::bundled()
+{
+    QIcon icon;
+    for (const int side : bundledSides) {
+        const QByteArray pixels = QResource(QStringLiteral(":/bundle/AppIcon/%1.argb32").arg(side)).uncompressedData();
+        if (pixels.size() != qsizetype(side) * side * 4)
+            continue;
+        const QImage image(reinterpret_cast<const uchar *>(pixels.constData()), side, side, QImage::Format_ARGB32_Premultiplied);
+        icon.addPixmap(QPixmap::fromImage(image.copy()));
+    }
+    return icon;
+}
+
+bool ApplicationIcon::writeBundled(const QImage &image, const QString &file)
+{
+    const QImage pixels = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QFile out(file);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    for (int y = 0; y < pixels.height(); ++y) {
+        const auto *line = reinterpret_cast<const char *>(pixels.constScanLine(y));
+        if (out.write(line, qint64(pixels.width()) * 4) != qint64(pixels.width()) * 4)
+            return false;
+    }
+    return true;
 }
 
 QImage ApplicationIcon::withDevBadge(const QImage &source)

@@ -170,7 +170,9 @@ bool KestrivaneApplication::launch()
     if (QCoreApplication *application = QCoreApplication::instance())
         application->installEventFilter(this);
     setUpTray();
-    runStartUpSequence();
+    // The icon reaches the tray first; the rest of the start-up, with the first window, runs on
+    // the next turn of the event loop.
+    QTimer::singleShot(0, this, [this] { runStartUpSequence(); });
     return true;
 }
 

@@ -57,8 +57,9 @@ public:
     // The D-Bus name of the running copy of a channel.
     static QString singleInstanceServiceName(AppBuildChannel channel);
 
-    // The delegate's launch, then the tray item and the start-up sequence. False when the
-    // application is quitting instead (the launch-location warning was shown).
+    // The delegate's launch and the tray item, then, on the next turn of the event loop, the
+    // start-up sequence with the first window. False when the application is quitting instead
+    // (the launch-location warning was shown).
     bool launch();
 
     AppBuildChannel buildChannel() const { return buildChannel_; }

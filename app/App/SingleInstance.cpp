@@ -14,7 +14,13 @@ SingleInstance::~SingleInstance()
 {
     if (owner_) {
         connection_.unregisterObject(objectPath);
-        connection_.unregisterService(serviceName_);
+        // Without waiting for the answer, which would hold up the quit: the bus handles this
+        // connection's messages in order, so a later claim on it still comes after the release,
+        // and a connection that closes first releases the name anyway.
+        QDBusMessage release = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                                              QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ReleaseName"));
+        release << serviceName_;
+        connection_.call(release, QDBus::NoBlock);
     }
 }
 

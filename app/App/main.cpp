@@ -6,6 +6,10 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QFontDatabase>
+#include <QStringList>
+
+#include <thread>
 
 using namespace kestrivane;
 
@@ -33,6 +37,10 @@ int main(int argc, char *argv[])
                      [&kestrivane](int) { kestrivane.delegate().applicationShouldTerminate(); });
     if (!kestrivane.launch())
         return 0;
+    // The tray icon is shown. Fontconfig's configuration and the font list are read on a worker
+    // thread while the first window is built on the next turn (the font database is thread-safe;
+    // the first text measured waits for it). Joined before the application object is destroyed.
+    std::jthread fontDatabase([] { QFontDatabase::families(); });
 
     QObject::connect(&instance, &SingleInstance::reopenRequested, &kestrivane.delegate(),
                      &AppDelegate::applicationShouldHandleReopen);

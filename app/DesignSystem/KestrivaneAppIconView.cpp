@@ -33,20 +33,28 @@ QImage blurredShape(const QRectF &tile, qreal radius, qreal corner, qreal margin
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             alpha[size_t(y) * w + x] = qAlpha(reinterpret_cast<const QRgb *>(picture.constScanLine(y))[x]);
+    // Each value becomes the mean of the 2·reach + 1 values around it along a row (or a column),
+    // those beyond the edge counting as 0: a running sum over the line.
+    const int count = 2 * reach + 1;
     const auto pass = [&](bool horizontal) {
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                int sum = 0;
-                int count = 0;
-                for (int d = -reach; d <= reach; ++d) {
-                    const int sx = horizontal ? x + d : x;
-                    const int sy = horizontal ? y : y + d;
-                    if (sx >= 0 && sx < w && sy >= 0 && sy < h)
-                        sum += alpha[size_t(sy) * w + sx];
-                    ++count;
-                }
-                scratch[size_t(y) * w + x] = sum / count;
+        const int lines = horizontal ? h : w;
+        const int length = horizontal ? w : h;
+        const size_t step = horizontal ? 1 : size_t(w);
+        const size_t lineStep = horizontal ? size_t(w) : 1;
+        for (int line = 0; line < lines; ++line) {
+            const int *in = alpha.data() + line * lineStep;
+            int *out = scratch.data() + line * lineStep;
+            int sum = 0;
+            for (int i = 0; i < std::min(reach, length); ++i)
+                sum += in[i * step];
+            for (int i = 0; i < length; ++i) {
+                if (i + reach < length)
+                    sum += in[(i + reach) * step];
+                if (i - reach - 1 >= 0)
+                    sum -= in[(i - reach - 1) * step];
+                out[i * step] = sum / count;
             }
+        }
         alpha.swap(scratch);
     };
     for (int i = 0; i < 3; ++i) {

@@ -123,18 +123,16 @@ UserNotificationScheduler::UserNotificationScheduler(Clock clock, QDBusConnectio
       alarm_(std::move(alarm))
 {
     connect(alarm_.get(), &WallClockAlarm::woke, this, &UserNotificationScheduler::onWallClockAlarm);
-    connection_.connect(serviceName, objectPath, interfaceName, QStringLiteral("ActionInvoked"), this,
-                        SLOT(onActionInvoked(uint, QString)));
-    connection_.connect(serviceName, objectPath, interfaceName, QStringLiteral("NotificationClosed"), this,
-                        SLOT(onNotificationClosed(uint, uint)));
 }
 
 UserNotificationScheduler::~UserNotificationScheduler()
 {
-    connection_.disconnect(serviceName, objectPath, interfaceName, QStringLiteral("ActionInvoked"), this,
-                           SLOT(onActionInvoked(uint, QString)));
-    connection_.disconnect(serviceName, objectPath, interfaceName, QStringLiteral("NotificationClosed"), this,
-                           SLOT(onNotificationClosed(uint, uint)));
+    if (subscribed_) {
+        connection_.disconnect(serviceName, objectPath, interfaceName, QStringLiteral("ActionInvoked"), this,
+                               SLOT(onActionInvoked(uint, QString)));
+        connection_.disconnect(serviceName, objectPath, interfaceName, QStringLiteral("NotificationClosed"), this,
+                               SLOT(onNotificationClosed(uint, uint)));
+    }
     // Ends every wait; their coroutines return without touching this object.
     alarm_->disarm();
     pending_.clear();
@@ -269,10 +267,22 @@ void UserNotificationScheduler::fire(const QString &identifier)
     deliver(std::move(entry.notification));
 }
 
+void UserNotificationScheduler::subscribe()
+{
+    if (subscribed_)
+        return;
+    subscribed_ = true;
+    connection_.connect(serviceName, objectPath, interfaceName, QStringLiteral("ActionInvoked"), this,
+                        SLOT(onActionInvoked(uint, QString)));
+    connection_.connect(serviceName, objectPath, interfaceName, QStringLiteral("NotificationClosed"), this,
+                        SLOT(onNotificationClosed(uint, uint)));
+}
+
 QCoro::Task<void> UserNotificationScheduler::deliver(ScheduledNotification notification)
 {
     QPointer<UserNotificationScheduler> self(this);
     const QDBusConnection connection = connection_;
+    subscribe();
 
     const QDBusMessage capabilities = co_await callService(connection, QStringLiteral("GetCapabilities"));
     if (!self)

@@ -161,6 +161,9 @@ private:
     void withdraw(const QString &identifier);
     void fire(const QString &identifier);
     QCoro::Task<void> deliver(ScheduledNotification notification);
+    // Follows the server's click and close signals, from the first delivery on: before it, no
+    // notification of ours can be clicked or closed, and the start-up does not wait for the bus.
+    void subscribe();
 
     Clock clock_;
     QDBusConnection connection_;
@@ -173,6 +176,7 @@ private:
     QDateTime alarmDeadline_;
     // Links of delivered notifications by the server's notification id, until they close.
     QHash<uint, QUrl> links_;
+    bool subscribed_ = false;
 };
 
 } // namespace kestrivane

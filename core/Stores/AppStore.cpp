@@ -203,10 +203,11 @@ AppStore::AppStore(Configuration configuration, QObject *parent)
         hasStoredCalendarSelection_ = true;
     }
 
-    updateGoogleConnectionStatus();
-
+    // The demo snapshot sets the connection status itself: the demo reads no keyring.
     if (demoMode_.enabled)
         applyDemoSnapshot(now_(), demoMode_);
+    else
+        updateGoogleConnectionStatus();
 }
 
 // The waits and wait queues are children: ~QObject deletes them after every QPointer to the store

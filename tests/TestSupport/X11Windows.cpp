@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 
 namespace kestrivane::test {
@@ -137,6 +138,34 @@ bool x11TrayManagerPresent()
     const bool present = reply && reply->owner != XCB_NONE;
     std::free(reply);
     return present;
+}
+
+QList<QImage> x11WindowIcons(quint32 window)
+{
+    QList<QImage> icons;
+    xcb_connection_t *c = connection();
+    if (!c)
+        return icons;
+    xcb_get_property_reply_t *reply =
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, atom(c, "_NET_WM_ICON"), XCB_ATOM_CARDINAL, 0, 1 << 20), nullptr);
+    if (!reply)
+        return icons;
+    // Width, height, then the rows of ARGB values, for each icon.
+    const auto *values = static_cast<const quint32 *>(xcb_get_property_value(reply));
+    const qsizetype count = xcb_get_property_value_length(reply) / 4;
+    for (qsizetype at = 0; at + 2 <= count;) {
+        const qsizetype width = values[at];
+        const qsizetype height = values[at + 1];
+        if (width <= 0 || height <= 0 || at + 2 + width * height > count)
+            break;
+        QImage icon(int(width), int(height), QImage::Format_ARGB32);
+        for (int y = 0; y < height; ++y)
+            std::memcpy(icon.scanLine(y), values + at + 2 + y * width, size_t(width) * 4);
+        icons.append(icon);
+        at += 2 + width * height;
+    }
+    std::free(reply);
+    return icons;
 }
 
 QPoint x11ScreenPosition(quint32 window)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QList>
 #include <QPoint>
 #include <QProcess>
@@ -36,6 +37,9 @@ bool x11TrayManagerPresent();
 
 // Where the X server has the top left corner of `window` on the screen.
 QPoint x11ScreenPosition(quint32 window);
+
+// The icons of `window`'s _NET_WM_ICON, in their order there.
+QList<QImage> x11WindowIcons(quint32 window);
 
 // Openbox managing the test display for the scope of the object (the other tests expect none).
 // When it ends, the root window loses the properties that announce a window manager, also when

@@ -73,6 +73,13 @@ protected:
         application = std::make_unique<KestrivaneApplication>(QStringList{"kestrivane"} + arguments,
                                                               KestrivaneApplication::Environment{}, options);
         EXPECT_TRUE(application->launch());
+        // The tray item shows at once; the first window follows on the next turn of the event loop.
+        EXPECT_TRUE(application->tray()->trayIcon()->isVisible());
+        const auto firstWindows = [] {
+            return visibleTopLevels(WindowRegistry::setup).size() + visibleTopLevels(WindowRegistry::todayMeets).size();
+        };
+        EXPECT_EQ(firstWindows(), 0);
+        EXPECT_TRUE(test::waitUntil([&] { return firstWindows() == 1; }));
         return *application;
     }
 

@@ -130,6 +130,16 @@ TEST(SingleInstanceTest, ASecondLaunchAsksTheFirstToReopen)
     QDBusConnection::disconnectFromBus("second-launch");
 }
 
+TEST(SingleInstanceTest, TheNameIsFreeForTheNextClaimOnceTheOwnerIsGone)
+{
+    KV_REQUIRE(test::sessionBusProblem());
+    const QString name = QStringLiteral("app.kestrivane.Test%1.Release").arg(QCoreApplication::applicationPid());
+    for (int owner = 0; owner < 3; ++owner) {
+        SingleInstance instance(QDBusConnection::sessionBus(), name);
+        ASSERT_EQ(instance.claim(), SingleInstance::Outcome::Primary) << owner;
+    }
+}
+
 TEST(QuitSignalsTest, TermIntAndHupArriveAsQuitRequests)
 {
     QuitSignals quitSignals;

@@ -1,4 +1,5 @@
 #include "App/AppDelegate.h"
+#include "App/ApplicationIcon.h"
 #include "Services/KeychainTokenStore.h"
 #include "Support/AppBuildChannel.h"
 #include "TestSupport/Accessibility.h"
@@ -125,6 +126,22 @@ TEST_F(WholeApplicationTest, DemoLaunchWithATrayFrontsItsTodayWindowForHotKeysAn
     ASSERT_TRUE(waitForWindows("today-meets", 1));
     EXPECT_TRUE(x11TopLevels("setup").isEmpty());
     ASSERT_TRUE(waitUntil([] { return x11EmbeddedWindows("kestrivane").size() == 1; }, patience));
+    // The window carries the application icon as the build drew it, at each size the program has.
+    const QList<QImage> icons = x11WindowIcons(x11TopLevels("today-meets").first().id);
+    QList<int> sides;
+    for (const QImage &icon : icons)
+        sides << icon.width();
+    EXPECT_EQ(sides, (QList<int>{16, 32, 48, 64, 128, 256}));
+    if (icons.size() == 6) {
+        const QImage drawn = ApplicationIcon::image(AppBuildChannel::current(), 48).convertToFormat(QImage::Format_ARGB32);
+        for (const QPoint point : {QPoint(24, 24), QPoint(24, 12), QPoint(0, 0), QPoint(24, 45), QPoint(2, 24)}) {
+            const QColor shown = icons[2].pixelColor(point);
+            const QColor expected = drawn.pixelColor(point);
+            EXPECT_LE(std::abs(shown.red() - expected.red()) + std::abs(shown.green() - expected.green()) +
+                          std::abs(shown.blue() - expected.blue()) + std::abs(shown.alpha() - expected.alpha()), 8)
+                << point.x() << "," << point.y();
+        }
+    }
     // The silent update check of the start-up.
     EXPECT_TRUE(waitUntil([&] { return !server.requestsTo("GET", "/appcast.xml").isEmpty(); }, patience));
     spin(300ms);

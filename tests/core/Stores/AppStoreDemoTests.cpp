@@ -74,11 +74,12 @@ protected:
         return *store;
     }
 
-    // Nothing outside the store was written: no setting, no keyring item, no notification.
+    // Nothing outside the store was written: no setting, no keyring item (none was even read), no
+    // notification.
     void expectNothingWrittenOutside() const
     {
         EXPECT_EQ(defaults->writes, QStringList{});
-        EXPECT_EQ(parts.legacyTokenStore->saves + parts.legacyTokenStore->deletes, 0);
+        EXPECT_EQ(parts.legacyTokenStore->loads + parts.legacyTokenStore->saves + parts.legacyTokenStore->deletes, 0);
         EXPECT_TRUE(parts.accountTokenStores.isEmpty());
         EXPECT_EQ(parts.scheduler->calls, QStringList{});
     }
