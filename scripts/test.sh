@@ -12,36 +12,30 @@ trap 'rm -rf "$logs"' EXIT
 passed=0
 failed=0
 
-# count_ctest <log>: adds the closing line of a ctest run ("97% tests passed, 3 tests failed out
-# of 120") to the totals; a log without one (the build or ctest failed) counts as one failure.
-count_ctest() {
+# count <log> <regex of the closing line> <sed expression giving "passed failed" of it>: adds a
+# step's closing line to the totals; a log without one (its build failed) counts as one failure.
+count() {
   local line
-  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1)
-  if [ -z "$line" ]; then
-    failed=$((failed + 1))
-    return
-  fi
-  local bad total
-  bad=$(sed -E 's/^.* passed, ([0-9]+) tests? failed.*$/\1/' <<<"$line")
-  total=$(sed -E 's/^.* out of ([0-9]+).*$/\1/' <<<"$line")
-  passed=$((passed + total - bad))
-  failed=$((failed + bad))
-}
-
-# count_fuzz <log>: adds the fuzz step's closing line ("fuzz: 5 passed, 0 failed"); a log without
-# one (the fuzz build failed) counts as one failure.
-count_fuzz() {
-  local line
-  line=$(grep -E '^fuzz: [0-9]+ passed, [0-9]+ failed$' "$1" | tail -n 1)
+  line=$(grep -E "$2" "$1" | tail -n 1)
   if [ -z "$line" ]; then
     failed=$((failed + 1))
     return
   fi
   local good bad
-  good=$(sed -E 's/^fuzz: ([0-9]+) passed.*$/\1/' <<<"$line")
-  bad=$(sed -E 's/^.* ([0-9]+) failed$/\1/' <<<"$line")
+  read -r good bad < <(sed -E "$3" <<<"$line")
   passed=$((passed + good))
   failed=$((failed + bad))
+}
+
+# ctest: "97% tests passed, 3 tests failed out of 120" (passed: the arithmetic "120-3").
+count_ctest() {
+  count "$1" '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' \
+    's/^.* passed, ([0-9]+) tests? failed out of ([0-9]+).*$/\2-\1 \1/'
+}
+
+# The fuzz step: "fuzz: 5 passed, 0 failed".
+count_fuzz() {
+  count "$1" '^fuzz: [0-9]+ passed, [0-9]+ failed$' 's/^fuzz: ([0-9]+) passed, ([0-9]+) failed$/\1 \2/'
 }
 
 summary() {

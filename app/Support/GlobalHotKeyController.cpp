@@ -72,7 +72,11 @@ quint16 x11ModifiersForMask(quint32 mask, quint16 superModifier)
     return modifiers;
 }
 
-std::optional<quint32> x11BaseKeysym(quint32 xKeyCode)
+namespace {
+
+// The keysym of the first of an X key code's levels (up to `levels`) that `accept` takes.
+template<typename Accept>
+std::optional<quint32> firstKeysym(quint32 xKeyCode, int levels, Accept accept)
 {
     xcb_connection_t *connection = x11Connection();
     if (!connection || xKeyCode == 0 || xKeyCode > 255)
@@ -80,26 +84,24 @@ std::optional<quint32> x11BaseKeysym(quint32 xKeyCode)
     const KeySymbols symbols(xcb_key_symbols_alloc(connection));
     if (!symbols)
         return std::nullopt;
-    const xcb_keysym_t keysym = xcb_key_symbols_get_keysym(symbols.get(), static_cast<xcb_keycode_t>(xKeyCode), 0);
-    if (keysym == XCB_NO_SYMBOL)
-        return std::nullopt;
-    return keysym;
+    for (int level = 0; level < levels; ++level) {
+        const xcb_keysym_t keysym = xcb_key_symbols_get_keysym(symbols.get(), static_cast<xcb_keycode_t>(xKeyCode), level);
+        if (keysym != XCB_NO_SYMBOL && accept(keysym))
+            return keysym;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<quint32> x11BaseKeysym(quint32 xKeyCode)
+{
+    return firstKeysym(xKeyCode, 1, [](xcb_keysym_t) { return true; });
 }
 
 std::optional<quint32> x11StoredKeysym(quint32 xKeyCode)
 {
-    xcb_connection_t *connection = x11Connection();
-    if (!connection || xKeyCode == 0 || xKeyCode > 255)
-        return std::nullopt;
-    const KeySymbols symbols(xcb_key_symbols_alloc(connection));
-    if (!symbols)
-        return std::nullopt;
-    for (int level = 0; level < 4; ++level) {
-        const xcb_keysym_t keysym = xcb_key_symbols_get_keysym(symbols.get(), static_cast<xcb_keycode_t>(xKeyCode), level);
-        if (keysym != XCB_NO_SYMBOL && keycodes::keyCodeForKeysym(keysym))
-            return keysym;
-    }
-    return std::nullopt;
+    return firstKeysym(xKeyCode, 4, [](xcb_keysym_t keysym) { return keycodes::keyCodeForKeysym(keysym).has_value(); });
 }
 
 struct GlobalHotKeyController::X11 {
