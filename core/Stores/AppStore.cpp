@@ -371,6 +371,12 @@ void AppStore::publishConnectionFailure(const std::exception_ptr &error)
     publish(googleConnectionStatus_, GoogleConnectionStatus::failed(errorDescription(error)));
 }
 
+void AppStore::publishSyncFailure(const std::exception_ptr &error)
+{
+    syncFailedAtKeyring_ = isKeyringFailure(error);
+    publish(syncStatus_, SyncStatus::failed(errorDescription(error)));
+}
+
 bool AppStore::syncFailureRequiresGoogleReconnect(const QString &message)
 {
     static const QStringList markers = {
@@ -519,8 +525,7 @@ QCoro::Task<bool> AppStore::runSyncPass()
         co_return false;
 
     if (failure) {
-        syncFailedAtKeyring_ = isKeyringFailure(failure);
-        publish(syncStatus_, SyncStatus::failed(errorDescription(failure)));
+        publishSyncFailure(failure);
         handleSyncFailure(failure);
     } else {
         publish(syncStatus_, SyncStatus::synced(reference));
