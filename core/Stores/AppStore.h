@@ -266,7 +266,7 @@ private:
     void publishConnectionFailure(const std::exception_ptr &error);
     void publishSyncFailure(const std::exception_ptr &error);
 
-    // --- Sync cycle (AppStore.cpp). ---
+    // --- Sync cycle (AppStoreSync.cpp). ---
     // One pass; false when it was abandoned because the account list changed while it was
     // suspended (it then wrote nothing, and the caller runs another pass).
     QCoro::Task<bool> runSyncPass();
