@@ -36,7 +36,7 @@ struct KestrivaneShortcut {
     QString displayText() const;
     // The shortcut as this desktop names it, the same in every language: the modifier names in
     // the order Ctrl, Alt, Shift, Super, then the key, joined by "+" ("Ctrl+Alt+Super+M"); keys
-    // kept as the other platform's glyphs take their names here ("Page Up", "Delete").
+    // stored as glyphs (⇞, ⌦, ...) take their names here ("Page Up", "Delete").
     QString desktopText() const;
 
     // {"keyCode": n, "modifiers": n, "keyEquivalent": "..."}.

@@ -94,6 +94,9 @@ bool available(GError **error)
 
 } // namespace
 
+// Hidden: the program's own calls bind to these, while libraries and plugins loaded at run time
+// (a GTK platform theme, libsecret itself) keep GLib's, also when the program exports its symbols.
+#pragma GCC visibility push(hidden)
 extern "C" {
 
 GHashTable *secret_attributes_build(const SecretSchema *schema, ...)
@@ -193,3 +196,4 @@ gboolean g_dbus_error_strip_remote_error(GError *error)
 }
 
 } // extern "C"
+#pragma GCC visibility pop

@@ -261,10 +261,12 @@ private:
     static QList<GoogleAccount> loadGoogleAccounts(const UserDefaults &defaults);
     // The error's localised description (what() for foreign exceptions).
     static QString errorDescription(const std::exception_ptr &error);
-    // A failed connection status with the error's description; whether the keyring failed is kept.
+    // A failed connection or sync status with the error's description; whether the keyring
+    // failed is kept.
     void publishConnectionFailure(const std::exception_ptr &error);
+    void publishSyncFailure(const std::exception_ptr &error);
 
-    // --- Sync cycle (AppStore.cpp). ---
+    // --- Sync cycle (AppStoreSync.cpp). ---
     // One pass; false when it was abandoned because the account list changed while it was
     // suspended (it then wrote nothing, and the caller runs another pass).
     QCoro::Task<bool> runSyncPass();

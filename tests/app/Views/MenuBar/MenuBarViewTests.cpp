@@ -281,8 +281,9 @@ TEST_F(MenuBarViewTest, TheReconnectBannerShowsAllOfItselfInThePopup)
             EXPECT_EQ(buttons, (QStringList{AppL10n::text("retry"), AppL10n::text("reconnect_google"), AppL10n::text("send_feedback")}));
             expectWholeBanner(tray.panel(), banners.first(), context);
             // The day's one meeting counts in the singular.
-            if (withMeetings)
+            if (withMeetings) {
                 EXPECT_EQ(textOf(view.data(), "today-count"), language == u"en_US" ? QStringLiteral("1 meeting") : QStringLiteral("1 件の会議"));
+            }
             tray.panel()->grab().save(artifact(QStringLiteral("panel-reconnect-") + language + (withMeetings ? "-card" : "")));
             tray.hidePanel();
         }
