@@ -175,8 +175,9 @@ TEST(NotificationsPaneTest, LeadTimeSegmentsPermissionSettingsAndTheTestNotifica
     spin(20ms);
     const QString refused = *fixture.store->testNotificationStatus();
     for (KVLabel *label : pane.findChildren<KVLabel *>()) {
-        if (label->text() == AppL10n::text("send_test_notification"))
+        if (label->text() == AppL10n::text("send_test_notification")) {
             EXPECT_EQ(label->visibleLines(), QStringList{label->text()});
+        }
     }
     EXPECT_GT(pane.findChild<KVLabel *>("testNotificationStatus")->visibleLines().size(), 1);
 
