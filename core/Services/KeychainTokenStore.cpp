@@ -69,9 +69,12 @@ AttributesPtr itemAttributes(const QString &service, const QString &account)
                                                  accountText.constData(), nullptr));
 }
 
-// No Secret Service answers on the session bus: none runs and none can be started.
+// No Secret Service answers on the session bus: none runs, none can be started, or the one started
+// or running never answers (GIO's time-out, named by its domain's string: GIO is loaded with libsecret).
 bool isMissingService(const GError *error)
 {
+    if (error->domain == g_quark_try_string("g-io-error-quark"))
+        return error->code == G_IO_ERROR_TIMED_OUT;
     if (error->domain != G_DBUS_ERROR)
         return false;
     switch (error->code) {
@@ -86,6 +89,9 @@ bool isMissingService(const GError *error)
     case G_DBUS_ERROR_SPAWN_SERVICE_INVALID:
     case G_DBUS_ERROR_SPAWN_SERVICE_NOT_FOUND:
     case G_DBUS_ERROR_SPAWN_NO_MEMORY:
+    case G_DBUS_ERROR_TIMEOUT:
+    case G_DBUS_ERROR_TIMED_OUT:
+    case G_DBUS_ERROR_NO_REPLY:
         return true;
     default:
         return false;

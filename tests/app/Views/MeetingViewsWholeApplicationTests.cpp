@@ -467,8 +467,7 @@ TEST_F(MeetingViewsWholeApplicationTest, AMissingOrLockedKeyringIsNamedAlikeByTh
     ASSERT_EQ(account.installConnected(std::nullopt), QString());
     ASSERT_NO_FATAL_FAILURE(launch());
     ASSERT_TRUE(waitUntil([] { return x11TopLevels("today-meets").size() == 1; }, patience));
-    EXPECT_TRUE(shownTogether("No keyring service is running, so Kestrivane cannot keep your Google sign-in. "
-                              "Start your desktop's keyring (for example GNOME Keyring) and try again."))
+    EXPECT_TRUE(shownTogether("No keyring service answers. Start your desktop's keyring (such as GNOME Keyring) and try again."))
         << QJsonDocument(tree()).toJson().toStdString();
     screenshot("keyring-missing");
     app->terminate();

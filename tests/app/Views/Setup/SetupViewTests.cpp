@@ -254,6 +254,17 @@ TEST_F(SetupViewTest, AFailedConnectionShowsTheMessageOnTwoLinesAndTheButtonAgai
     const QStringList lines = message->visibleLines();
     ASSERT_EQ(lines.size(), 2);
     EXPECT_TRUE(lines.last().endsWith(u'…'));
+    // The keyring's advice, our own text, fits the two lines whole in both languages.
+    for (const QString language : {"en_US", "ja_JP"}) {
+        L10n::configure(language);
+        for (const QString key : {"keychain_error_no_service", "keychain_error_locked"}) {
+            KVLabel advice(L10n::text(key), message->font(), KVColorRef(&KVPalette::text2));
+            advice.setMaxLines(2);
+            advice.resize(message->width(), advice.heightForWidth(message->width()));
+            EXPECT_FALSE(advice.visibleLines().join(QString()).endsWith(u'…')) << language.toStdString() << " " << key.toStdString();
+        }
+    }
+    L10n::configure(std::nullopt);
     EXPECT_EQ(cardSections(), (QStringList{"header", "divider", "failure"}));
     ASSERT_NE(connectButton(), nullptr);
     EXPECT_TRUE(connectButton()->isEnabled());
