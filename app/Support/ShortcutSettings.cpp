@@ -15,6 +15,10 @@ namespace kestrivane {
 
 namespace {
 
+// The X keysyms of the keypad's keys (KP_Space to KP_Equal).
+constexpr quint32 keypadFirst = 0xff80;
+constexpr quint32 keypadLast = 0xffbd;
+
 constexpr quint32 controlOptionCommand = KestrivaneShortcut::Control | KestrivaneShortcut::Option | KestrivaneShortcut::Command;
 
 std::optional<quint32> unsigned32(const QJsonValue &value)
@@ -71,6 +75,9 @@ QString KestrivaneShortcut::desktopText() const
         parts << QStringLiteral("Shift");
     if (modifiers & Command)
         parts << QStringLiteral("Super");
+    // A keypad key is told from the key of the same character as Qt tells it: "Num+1".
+    if (const auto keysym = keycodes::keysymForKeyCode(keyCode); keysym && *keysym >= keypadFirst && *keysym <= keypadLast)
+        parts << QStringLiteral("Num");
     parts << keyNames.value(keyEquivalent, keyEquivalent);
     return parts.join(u'+');
 }

@@ -91,7 +91,6 @@ ShortcutRecorderButton::ShortcutRecorderButton(const KestrivaneShortcut &shortcu
     pressOnReturn(this);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setToolTip(plainTextToolTip(AppL10n::text(QStringLiteral("settings_shortcut_click_to_record"))));
-    setAccessibleDescription(AppL10n::text(QStringLiteral("settings_shortcut_click_to_record")));
     connect(this, &QAbstractButton::clicked, this, &ShortcutRecorderButton::startRecording);
     refreshLabel();
 }
@@ -210,6 +209,8 @@ void ShortcutRecorderButton::refreshLabel()
 {
     setText(labelText());
     setAccessibleName(labelText());
+    // While recording the name ("Type shortcut…") says what to do.
+    setAccessibleDescription(recording_ ? QString() : AppL10n::text(QStringLiteral("settings_shortcut_click_to_record")));
     updateGeometry();
     update();
 }

@@ -40,6 +40,9 @@ TEST(KestrivaneShortcutTest, DefaultsAndDisplayText)
     EXPECT_EQ((KestrivaneShortcut{0x74, 0x0800, QString::fromUtf8("⇞")}).desktopText(), "Alt+Page Up");
     EXPECT_EQ((KestrivaneShortcut{0x75, 0x1000, QString::fromUtf8("⌦")}).desktopText(), "Ctrl+Delete");
     EXPECT_EQ((KestrivaneShortcut{0x7B, 0x1000, QString::fromUtf8("←")}).desktopText(), QString::fromUtf8("Ctrl+←"));
+    // The keypad's 1 is not the top row's.
+    EXPECT_EQ((KestrivaneShortcut{0x53, 0x1000 | 0x0800, "1"}).desktopText(), "Ctrl+Alt+Num+1");
+    EXPECT_EQ((KestrivaneShortcut{0x12, 0x1000 | 0x0800, "1"}).desktopText(), "Ctrl+Alt+1");
 }
 
 TEST(KestrivaneShortcutTest, JsonRoundTripAndRejectedDocuments)

@@ -101,8 +101,10 @@ TEST_F(RecorderTest, RecordingCancellingRefusingReRecordingTheCurrentAndResettin
     EXPECT_EQ(pane->joinRecorder()->accessibleName(), "Ctrl+Alt+Super+J");
 
     // The current combination is grabbed: while recording it is recorded again instead of opening.
+    EXPECT_EQ(open->accessibleDescription(), AppL10n::text("settings_shortcut_click_to_record"));
     click(open);
     EXPECT_EQ(open->labelText(), AppL10n::text("settings_shortcut_recording"));
+    EXPECT_TRUE(open->accessibleDescription().isEmpty());
     press({"ctrl+alt+super+m"});
     EXPECT_FALSE(open->isRecording());
     EXPECT_EQ(opened, 0);
@@ -187,7 +189,7 @@ TEST_F(RecorderTest, ACombinationAnotherProgramHoldsIsRefusedAndKeypadKeysAreRec
     EXPECT_FALSE(open->isRecording());
     EXPECT_EQ(beeps, 1);
     EXPECT_EQ(settings->openTodayMeets(), (KestrivaneShortcut{0x53, 0x1800, "1"}));
-    EXPECT_EQ(open->labelText(), "Ctrl+Alt+1");
+    EXPECT_EQ(open->labelText(), "Ctrl+Alt+Num+1");
     EXPECT_TRUE(hotKeys->isRegistered(GlobalHotKeyController::HotKeyID::OpenTodayMeets));
     press({"ctrl+alt+KP_1"});
     EXPECT_TRUE(waitUntil([&] { return opened == 1; }, 5s));
