@@ -2,16 +2,18 @@
 
 #include <QAbstractButton>
 #include <QAccessibleWidget>
+#include <QPointer>
 
 namespace kestrivane {
 
 namespace {
 
 const char selectedProperty[] = "kvSelected";
+const char labelProperty[] = "kvLabelledBy";
 
 class AccessibleButton : public QAccessibleWidget {
 public:
-    explicit AccessibleButton(QWidget *widget) : QAccessibleWidget(widget, QAccessible::Button) {}
+    explicit AccessibleButton(QWidget *widget, QAccessible::Role role = QAccessible::Button) : QAccessibleWidget(widget, role) {}
 
     QAbstractButton *button() const { return static_cast<QAbstractButton *>(object()); }
 
@@ -68,6 +70,17 @@ public:
     }
 
     QStringList keyBindingsForAction(const QString &) const override { return {}; }
+
+    QList<std::pair<QAccessibleInterface *, QAccessible::Relation>> relations(QAccessible::Relation match) const override
+    {
+        auto relations = QAccessibleWidget::relations(match);
+        const auto label = widget()->property(labelProperty).value<QPointer<QWidget>>();
+        if ((match & QAccessible::Label) && label) {
+            if (QAccessibleInterface *labelInterface = QAccessible::queryAccessibleInterface(label.data()))
+                relations.append({labelInterface, QAccessible::Label});
+        }
+        return relations;
+    }
 };
 
 class AccessibleNamedView : public QAccessibleWidget {
@@ -112,6 +125,8 @@ QAccessibleInterface *factory(const QString &className, QObject *object)
     const QStringView name = QStringView(className).mid(12);
     if (name == u"KVButton" || name == u"KVFooterIconButton" || name == u"KVChromeIconButton")
         return new AccessibleButton(widget);
+    if (name == u"CalendarSelectionSwitch")
+        return new AccessibleButton(widget, QAccessible::CheckBox);
     if (name == u"KVSpinner")
         return new AccessibleNamedView(widget, QAccessible::ProgressBar, nullptr);
     if (name == u"KVTitleBar")
@@ -135,6 +150,12 @@ void KVAccessibility::setSelected(QWidget *control, bool selected)
     changed.selected = true;
     QAccessibleStateChangeEvent event(control, changed);
     QAccessible::updateAccessibility(&event);
+}
+
+void KVAccessibility::setLabelledBy(QWidget *control, QWidget *label)
+{
+    install();
+    control->setProperty(labelProperty, QVariant::fromValue(QPointer<QWidget>(label)));
 }
 
 void KVAccessibility::install()

@@ -16,6 +16,10 @@ void install();
 // Marks `control` (a sidebar row, a segment) as selectable, selected or not: screen readers read
 // the state and hear of its changes.
 void setSelected(QWidget *control, bool selected);
+
+// Names `label` as the label of `control` (a switch beside its row's title): screen readers read
+// both, the control's own name staying as it is.
+void setLabelledBy(QWidget *control, QWidget *label);
 } // namespace KVAccessibility
 
 } // namespace kestrivane

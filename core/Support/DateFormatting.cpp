@@ -18,6 +18,16 @@ bool isEnglish(const QLocale &locale)
     return locale.language() == QLocale::English;
 }
 
+// Whether the locale writes the day before the month and the year (7/12/2026 in en_GB).
+bool dayFirst(const QLocale &locale)
+{
+    for (const QChar c : locale.dateFormat(QLocale::ShortFormat)) {
+        if (c == u'd' || c == u'M' || c == u'y')
+            return c == u'd';
+    }
+    return false;
+}
+
 // The locale's short time pattern with hours and minutes only: some locales (C/POSIX among them)
 // put seconds in their short format.
 QString hoursAndMinutesPattern(const QLocale &locale)
@@ -60,7 +70,7 @@ DateFormatter::Patterns DateFormatter::patternsFor(QLocale locale) const
     if (dateStyle_ == Style::Full)
         patterns.date = locale.dateFormat(QLocale::LongFormat);
     else if (dateStyle_ == Style::Medium && isEnglish(locale))
-        patterns.date = QStringLiteral("MMM d, yyyy");
+        patterns.date = dayFirst(locale) ? QStringLiteral("d MMM yyyy") : QStringLiteral("MMM d, yyyy");
     else if (dateStyle_ == Style::Medium && isJapanese(locale))
         patterns.date = QStringLiteral("yyyy/MM/dd");
     else

@@ -70,6 +70,9 @@ def describe(acc, path):
     except NotImplementedError:
         pass
     node['actions'] = actions_of(acc)[1]
+    node['labelledBy'] = [target.name or '' for relation in acc.getRelationSet()
+                          if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY
+                          for target in (relation.getTarget(i) for i in range(relation.getNTargets()))]
     try:
         box = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
         node['extents'] = [box.x, box.y, box.width, box.height]

@@ -1,6 +1,7 @@
 #include "Views/Settings/CalendarsPane.h"
 
 #include "DesignSystem/ColorSchemeProvider.h"
+#include "DesignSystem/KVAccessibility.h"
 #include "DesignSystem/KVGrouping.h"
 #include "DesignSystem/KVLabel.h"
 #include "DesignSystem/KVSymbols.h"
@@ -182,11 +183,13 @@ void CalendarsPane::build(const QList<CalendarAccountGroup> &groups)
             line->setContentsMargins(14, 8, 14, 8);
             line->setSpacing(10);
             line->addWidget(new Swatch(calendarSwatchIndex(calendar.id), row));
-            line->addWidget(new KVLabel(calendar.name, KVFont::system(13), KVColorRef(&KVPalette::text1), row), 1);
+            auto *name = new KVLabel(calendar.name, KVFont::system(13), KVColorRef(&KVPalette::text1), row);
+            line->addWidget(name, 1);
             auto *toggle = new CalendarSelectionSwitch(false, [store = store_, id = calendar.id](bool on) {
                 if (store)
                     store->setCalendarSelection(id, on);
             }, row);
+            KVAccessibility::setLabelledBy(toggle, name);
             line->addWidget(toggle);
             box->addRow(row);
             switches_.append({calendar.id, toggle});

@@ -206,9 +206,16 @@ TEST_F(SettingsRoadTest, AccountsCalendarsLeadTimeTestNotificationAndRemovalFrom
     spin(1s);
     QList<QJsonObject> switches = find("check box", "Calendars");
     int on = 0;
-    for (const QJsonObject &node : switches)
+    QStringList labels;
+    for (const QJsonObject &node : switches) {
         on += hasState(node, "checked") ? 1 : 0;
+        // Each switch is labelled by its calendar's name, its own name staying "Calendars".
+        for (const QJsonValue label : node.value("labelledBy").toArray())
+            labels << label.toString();
+    }
     EXPECT_EQ(on, 2);
+    labels.sort();
+    EXPECT_EQ(labels, (QStringList{"Side projects", "Side projects", "Team", "Team"}));
     setMeetingIn(5 * 60 + 12);
     const int listsBefore = calendarListRequests();
     const QJsonObject side = switches.last();

@@ -39,6 +39,10 @@ TEST_F(DateFormattingTest, StylesPerLanguage)
     EXPECT_EQ(plain(DateFormatting::eventTime().string(instant, tokyo)), "Mar 2, 2026 at 9:30 AM");
     EXPECT_EQ(plain(DateFormatting::shortDateTime().string(instant, tokyo)), "3/2/26, 9:30 AM");
 
+    // English of a day-first region keeps its order.
+    DateFormatting::configure(QStringLiteral("en_GB"));
+    EXPECT_EQ(plain(DateFormatting::eventTime().string(instant, tokyo)), "2 Mar 2026 at 09:30");
+
     DateFormatting::configure(QStringLiteral("ja_JP"));
     EXPECT_EQ(DateFormatting::shortTime().string(instant, tokyo), "9:30");
     EXPECT_EQ(DateFormatting::eventTime().string(instant, tokyo), "2026/03/02 9:30");
