@@ -175,6 +175,10 @@ void SetupView::fitHeightToContent()
     setMinimumHeight(needed);
     if (fitted && height() > needed) {
         QWidget *top = window();
+        // The window's minimum, which its layout took from this view, follows only on the
+        // layout's next pass: until then it holds the window at the old height.
+        if (top != this && top->layout())
+            top->layout()->activate();
         top->resize(top->width(), top->height() - (height() - needed));
     }
 }

@@ -177,6 +177,9 @@ TEST_F(SettingsRoadTest, AccountsCalendarsLeadTimeTestNotificationAndRemovalFrom
 
     // Each window is a frame named by its title, its controls named once.
     const QJsonObject windows = tree();
+    const auto setupHeight = [&] { return topLevel(tree(), "Set Up Kestrivane").value("extents").toArray().at(3).toInt(); };
+    const int setupHeightAlone = setupHeight();
+    ASSERT_GT(setupHeightAlone, 0);
     for (const QString title : {"Set Up Kestrivane", "Settings"}) {
         const QJsonObject window = topLevel(windows, title);
         EXPECT_EQ(window.value("role").toString(), "frame") << title.toStdString();
@@ -197,6 +200,8 @@ TEST_F(SettingsRoadTest, AccountsCalendarsLeadTimeTestNotificationAndRemovalFrom
     EXPECT_EQ(find("push button", "Remove kenji@harborlight.example").size(), 1);
     spin(300ms);
     screenshot("settings-1-accounts");
+    // The setup window, listing them too, grew to show them.
+    EXPECT_GT(setupHeight(), setupHeightAlone);
 
     // Calendars: one switch per calendar of each account, the primary ones on. Two quick changes
     // are saved at once and bring one sync (both accounts' lists) after the debounce.
@@ -272,6 +277,8 @@ TEST_F(SettingsRoadTest, AccountsCalendarsLeadTimeTestNotificationAndRemovalFrom
     ASSERT_EQ(press("Calendars"), QString());
     EXPECT_TRUE(waitUntil([&] { return find("label", "Sync to load your calendars.").size() == 1; }, patience));
     EXPECT_TRUE(find("check box", "Calendars").isEmpty());
+    // With no account left to list, the setup window is back to its content's height.
+    EXPECT_TRUE(waitUntil([&] { return setupHeight() == setupHeightAlone; }, patience)) << setupHeight();
     spin(300ms);
     screenshot("settings-4-removed");
 
