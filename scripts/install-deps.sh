@@ -12,6 +12,7 @@ run_packages=(
   libsecret-1-dev libxcb1-dev libxcb-keysyms1-dev libx11-xcb-dev
   gnome-keyring  # a Secret Service for the sign-in tokens, started on demand over D-Bus
   xdg-utils fonts-noto-cjk hicolor-icon-theme
+  qt6-translations-l10n  # Qt's own texts (network and file errors) in Japanese
 )
 
 # The tests, the benchmarks and the fuzz targets.

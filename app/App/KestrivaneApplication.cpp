@@ -48,6 +48,10 @@ KestrivaneApplication::KestrivaneApplication(QStringList arguments, Environment 
     AppL10n::configure(overrideLocale);
     L10n::configure(overrideLocale);
     DateFormatting::configure(overrideLocale);
+    if (std::unique_ptr<QTranslator> translator = AppL10n::qtTranslator()) {
+        translator->setParent(this);
+        QCoreApplication::installTranslator(translator.release());
+    }
 
     userDefaults_ = options_.userDefaults ? options_.userDefaults
                                           : std::shared_ptr<UserDefaults>(SettingsUserDefaults::open(buildChannel_.userDefaultsSuiteName()));

@@ -2,6 +2,8 @@
 
 #include "Support/BundleInfo.h"
 
+#include <QLibraryInfo>
+
 namespace kestrivane {
 
 Localizer &AppL10n::shared()
@@ -14,6 +16,17 @@ QString AppL10n::systemText(const QString &key)
 {
     static const LocalizedBundle system(BundleInfo::resourceRoot, QStringLiteral("System"));
     return system.text(key, std::nullopt);
+}
+
+std::unique_ptr<QTranslator> AppL10n::qtTranslator()
+{
+    const QString wanted = language();
+    if (wanted == u"en")
+        return nullptr;
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QStringLiteral("qtbase_") + wanted, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return nullptr;
+    return translator;
 }
 
 QString AppL10n::formatDate(const QDateTime &instant, DateFormatter::Style dateStyle, DateFormatter::Style timeStyle)

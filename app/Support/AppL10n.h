@@ -7,7 +7,9 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QString>
+#include <QTranslator>
 
+#include <memory>
 #include <optional>
 
 namespace kestrivane {
@@ -31,6 +33,12 @@ public:
     // The override's locale, or the system locale.
     static QLocale locale() { return shared().locale(); }
     static const LocalizedBundle &bundle() { return shared().bundle(); }
+    // The language the texts come in ("en", "ja").
+    static QString language() { return shared().language(); }
+
+    // Qt's own texts (network and file errors that ours quote) in the language of ours, from the
+    // system's Qt translations; none for English or when they are not installed.
+    static std::unique_ptr<QTranslator> qtTranslator();
 
     // A text of the "System" tables in the system's own language: the override does not reach it.
     static QString systemText(const QString &key);

@@ -44,10 +44,10 @@ public:
     bool hasLanguage(const QString &language) const;
     // The preferred language of the system among the tables here.
     QString systemLanguage() const;
-
-private:
     // The table's language for the override: its own when there is a table of it, else the system's.
     QString language(const std::optional<QString> &overrideLocaleIdentifier) const;
+
+private:
     QHash<QString, QString> table(const QString &language) const;
 
     QString root_;
@@ -74,7 +74,7 @@ template<FormatArgument... Args>
 std::optional<double> firstCount(const Args &...args)
 {
     std::optional<double> count;
-    const auto take = [&count](const auto &value) {
+    [[maybe_unused]] const auto take = [&count](const auto &value) {
         if constexpr (std::is_arithmetic_v<std::remove_cvref_t<decltype(value)>>) {
             if (!count)
                 count = static_cast<double>(value);
@@ -113,6 +113,8 @@ public:
 
     // The override's whole locale, or the system locale.
     QLocale locale() const;
+    // The language the texts come in ("en", "ja").
+    QString language() const { return bundle_.language(overrideLocaleIdentifier()); }
     const LocalizedBundle &bundle() const { return bundle_; }
 
 private:

@@ -2,6 +2,7 @@
 #include "Support/BundleInfo.h"
 #include "Support/Localization.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSet>
@@ -87,6 +88,28 @@ TEST_F(AppL10nTest, KeepsItsOwnOverrideApartFromTheCore)
     // The application's keys are not in the core's table and the other way round.
     EXPECT_EQ(L10n::text("quit"), "quit");
     EXPECT_EQ(AppL10n::text("sync_status_idle"), "sync_status_idle");
+}
+
+TEST_F(AppL10nTest, QtsOwnTextsQuotedInOursComeInTheSameLanguage)
+{
+    const auto missingFileError = [] {
+        QFile file(QStringLiteral("/nonexistent/kestrivane"));
+        EXPECT_FALSE(file.open(QIODevice::ReadOnly));
+        return file.errorString();
+    };
+    const QString english = missingFileError();
+    AppL10n::configure(QStringLiteral("en"));
+    EXPECT_EQ(AppL10n::qtTranslator(), nullptr);
+
+    AppL10n::configure(QStringLiteral("ja_JP"));
+    std::unique_ptr<QTranslator> translator = AppL10n::qtTranslator();
+    ASSERT_NE(translator, nullptr);
+    QCoreApplication::installTranslator(translator.get());
+    const QString japanese = missingFileError();
+    translator.reset();
+    EXPECT_NE(japanese, english);
+    EXPECT_TRUE(japanese.contains(QRegularExpression(QStringLiteral("[\\x{3040}-\\x{30ff}]")))) << japanese.toStdString();
+    EXPECT_EQ(missingFileError(), english);
 }
 
 TEST_F(AppL10nTest, FormatsInOnePassWithTheOverrideLocale)
