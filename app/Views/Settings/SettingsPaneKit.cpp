@@ -92,8 +92,10 @@ SettingsRow::SettingsRow(const QString &icon, KVColorRef iconBackground, KVColor
         QList<QAbstractButton *> controls = trailing->findChildren<QAbstractButton *>();
         if (auto *button = qobject_cast<QAbstractButton *>(trailing))
             controls.prepend(button);
-        for (QAbstractButton *control : controls)
-            KVAccessibility::setLabelledBy(control, label);
+        for (QAbstractButton *control : controls) {
+            if (control->accessibleName() != title && control->text() != title)
+                KVAccessibility::setLabelledBy(control, label);
+        }
     }
     setMinimumHeight(44);
 }
