@@ -6,6 +6,7 @@
 #include "DesignSystem/KVLabel.h"
 #include "DesignSystem/KVSymbols.h"
 
+#include <QAbstractButton>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
@@ -86,6 +87,15 @@ SettingsRow::SettingsRow(const QString &icon, KVColorRef iconBackground, KVColor
     if (trailing) {
         trailing->setParent(this);
         layout->addWidget(trailing, 0, Qt::AlignVCenter);
+        // Screen readers read each control with the row's title: a recorder named only by its
+        // shortcut, a segment by its minutes, say which setting they change.
+        QList<QAbstractButton *> controls = trailing->findChildren<QAbstractButton *>();
+        if (auto *button = qobject_cast<QAbstractButton *>(trailing))
+            controls.prepend(button);
+        for (QAbstractButton *control : controls) {
+            if (control->accessibleName() != title && control->text() != title)
+                KVAccessibility::setLabelledBy(control, label);
+        }
     }
     setMinimumHeight(44);
 }

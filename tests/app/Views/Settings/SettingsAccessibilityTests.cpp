@@ -16,8 +16,8 @@ using namespace std::chrono_literals;
 
 // The settings window as a screen reader finds it, with the Japanese override in a system of
 // another language: the calendar switches named by the override's text with On or Off in the
-// system's language, the about pane's name row as one element, and the sidebar, the segments and
-// the buttons pressed through their actions.
+// system's language, each row's controls labelled by its title, the about pane's name row as one
+// element, and the sidebar, the segments and the buttons pressed through their actions.
 TEST(SettingsAccessibilityTest, SwitchesNameRowSidebarSegmentsAndButtons)
 {
     KV_REQUIRE(displayProblem());
@@ -73,14 +73,31 @@ TEST(SettingsAccessibilityTest, SwitchesNameRowSidebarSegmentsAndButtons)
     spin(50ms);
     // The launch-at-login switch is named for its row.
     tree = readTree();
-    EXPECT_EQ(findAccessibles(tree, "check box", AppL10n::text("settings_launch_at_login")).size(), 1);
+    const QList<QJsonObject> launchAtLogin = findAccessibles(tree, "check box", AppL10n::text("settings_launch_at_login"));
+    ASSERT_EQ(launchAtLogin.size(), 1);
+    // Its name is the row's title: no label that says it again.
+    EXPECT_TRUE(launchAtLogin.first().value("labelledBy").toArray().isEmpty());
     EXPECT_TRUE(findAccessibles(tree, "check box", calendars).isEmpty());
     const QString fiveMinutes = AppL10n::format("settings_lead_time_option", 5);
+    // Each control of a row is labelled by the row's title.
+    const auto labels = [](const QList<QJsonObject> &found) {
+        return found.size() == 1 ? found.first().value("labelledBy").toArray() : QJsonArray();
+    };
+    EXPECT_EQ(labels(findAccessibles(tree, "push button", fiveMinutes)), QJsonArray{AppL10n::text("settings_lead_time_label")});
+    EXPECT_EQ(labels(findAccessibles(tree, "push button", AppL10n::text("test_notification_button"))),
+              QJsonArray{AppL10n::text("send_test_notification")});
     ASSERT_EQ(bus.press(AccessibilityBus::self(), "push button", fiveMinutes), QString());
     EXPECT_TRUE(waitUntil([&] { return fixture.store->notificationLeadTime() == 300; }));
     // A bordered button.
     ASSERT_EQ(bus.press(AccessibilityBus::self(), "push button", AppL10n::text("settings_open_system")), QString());
     EXPECT_TRUE(waitUntil([&] { return fixture.started.size() == 2; }));
+
+    // A recorder, named by its shortcut, is labelled by the action it sets off.
+    view.select(SettingsSection::shortcuts);
+    spin(50ms);
+    tree = readTree();
+    EXPECT_EQ(labels(findAccessibles(tree, "push button", "Ctrl+Alt+Super+J")), QJsonArray{AppL10n::text("join_meet_shortcut")})
+        << QJsonDocument(tree).toJson().toStdString();
 
     // The name row is one element: the name and the badge in one text, nothing of it apart.
     view.select(SettingsSection::about);
