@@ -6,11 +6,5 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build-app
 "$root/scripts/install-deps.sh" --run
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  generator=()
-  command -v ninja >/dev/null && generator=(-G Ninja)
-  cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DKESTRIVANE_BUILD_TESTS=OFF -DKESTRIVANE_BUILD_BENCHMARKS=OFF
-fi
-cmake --build "$build" --parallel "$(nproc)"
+"$root/scripts/build.sh" "$build" -DKESTRIVANE_BUILD_TESTS=OFF -DKESTRIVANE_BUILD_BENCHMARKS=OFF
 exec "$build/app/kestrivane" "$@"

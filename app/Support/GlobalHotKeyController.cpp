@@ -108,6 +108,18 @@ struct GlobalHotKeyController::X11 {
     xcb_connection_t *connection = nullptr;
     xcb_window_t root = XCB_NONE;
     KeySymbols symbols;
+
+    // The default screen of `connection`; null without its root window or key symbols.
+    static std::unique_ptr<X11> attach(xcb_connection_t *connection)
+    {
+        auto x11 = std::make_unique<X11>();
+        x11->connection = connection;
+        x11->root = defaultRoot(connection);
+        x11->symbols.reset(xcb_key_symbols_alloc(connection));
+        if (x11->root == XCB_NONE || !x11->symbols)
+            return nullptr;
+        return x11;
+    }
     // The event code of the XKB extension's events; 0 without the extension.
     quint8 xkbEventBase = 0;
 
@@ -158,6 +170,14 @@ struct GlobalHotKeyController::X11 {
         std::free(reply);
     }
 
+    // The server's current key symbols and modifier map.
+    void reloadKeymap()
+    {
+        xcb_key_symbols_free(symbols.release());
+        symbols.reset(xcb_key_symbols_alloc(connection));
+        readModifierMap();
+    }
+
     std::optional<xcb_keycode_t> keyCodeFor(quint32 keysym) const
     {
         xcb_keycode_t *codes = xcb_key_symbols_get_keycode(symbols.get(), keysym);
@@ -168,6 +188,19 @@ struct GlobalHotKeyController::X11 {
         if (first == XCB_NO_SYMBOL)
             return std::nullopt;
         return first;
+    }
+
+    // The key code and the modifiers `shortcut` is grabbed as; none for a key no key code types.
+    std::optional<Grab> grabFor(const KestrivaneShortcut &shortcut) const
+    {
+        const auto keysym = keycodes::keysymForKeyCode(shortcut.keyCode);
+        const auto code = keysym ? keyCodeFor(*keysym) : std::nullopt;
+        if (!code)
+            return std::nullopt;
+        Grab grab;
+        grab.keyCode = *code;
+        grab.modifiers = x11ModifiersForMask(shortcut.modifiers, superModifier);
+        return grab;
     }
 
     // The lock states a grab is repeated for, so the shortcut works with Caps Lock or Num Lock on.
@@ -195,14 +228,8 @@ GlobalHotKeyController::GlobalHotKeyController(const KestrivaneShortcut &openTod
     : QObject(parent), openTodayMeets_(std::move(openTodayMeets)), joinMeet_(std::move(joinMeet))
 {
     if (xcb_connection_t *connection = x11Connection()) {
-        x11_ = new X11;
-        x11_->connection = connection;
-        x11_->root = defaultRoot(connection);
-        x11_->symbols.reset(xcb_key_symbols_alloc(connection));
-        if (x11_->root == XCB_NONE || !x11_->symbols) {
-            delete x11_;
-            x11_ = nullptr;
-        } else {
+        if (std::unique_ptr<X11> x11 = X11::attach(connection)) {
+            x11_ = x11.release();
             x11_->readXkbEventBase();
             QCoreApplication::instance()->installNativeEventFilter(this);
         }
@@ -228,9 +255,7 @@ void GlobalHotKeyController::update(const KestrivaneShortcut &openTodayMeetsShor
     joinMeetShortcut_ = joinMeetShortcut;
     if (x11_) {
         // The keymap or the modifier map may have changed since the last registration.
-        xcb_key_symbols_free(x11_->symbols.release());
-        x11_->symbols.reset(xcb_key_symbols_alloc(x11_->connection));
-        x11_->readModifierMap();
+        x11_->reloadKeymap();
     }
     openTodayHotKey_ = registerHotKey(openTodayMeetsShortcut);
     joinMeetHotKey_ = registerHotKey(joinMeetShortcut);
@@ -243,32 +268,28 @@ bool GlobalHotKeyController::isRegistered(HotKeyID id) const
 
 bool GlobalHotKeyController::heldByAnotherClient(const KestrivaneShortcut &shortcut)
 {
-    X11 x11;
-    x11.connection = x11Connection();
-    if (!x11.connection)
+    xcb_connection_t *connection = x11Connection();
+    const std::unique_ptr<X11> x11 = connection ? X11::attach(connection) : nullptr;
+    if (!x11)
         return false;
-    x11.root = defaultRoot(x11.connection);
-    x11.symbols.reset(xcb_key_symbols_alloc(x11.connection));
-    if (x11.root == XCB_NONE || !x11.symbols)
+    x11->readModifierMap();
+    const std::optional<Grab> wanted = x11->grabFor(shortcut);
+    if (!wanted)
         return false;
-    x11.readModifierMap();
-    const auto keysym = keycodes::keysymForKeyCode(shortcut.keyCode);
-    const auto code = keysym ? x11.keyCodeFor(*keysym) : std::nullopt;
-    if (!code)
-        return false;
-    const quint16 modifiers = x11ModifiersForMask(shortcut.modifiers, x11.superModifier);
+    const xcb_keycode_t code = wanted->keyCode;
+    const quint16 modifiers = wanted->modifiers;
 
     // A client of its own is refused a combination that any client holds, this application
     // included; it lets go of a grab it got before it disconnects, so nothing of it outlasts
     // the question.
     X11 probe;
     probe.connection = xcb_connect(nullptr, nullptr);
-    probe.root = x11.root;
+    probe.root = x11->root;
     bool someoneHolds = false;
     if (!xcb_connection_has_error(probe.connection)) {
-        someoneHolds = !probe.grab(*code, modifiers);
+        someoneHolds = !probe.grab(code, modifiers);
         if (!someoneHolds) {
-            const xcb_void_cookie_t ungrab = xcb_ungrab_key_checked(probe.connection, *code, probe.root, modifiers);
+            const xcb_void_cookie_t ungrab = xcb_ungrab_key_checked(probe.connection, code, probe.root, modifiers);
             std::free(xcb_request_check(probe.connection, ungrab));
         }
     }
@@ -277,7 +298,7 @@ bool GlobalHotKeyController::heldByAnotherClient(const KestrivaneShortcut &short
         return false;
     // The application's own connection is refused only what another client holds; a grab of its
     // own is taken again as it was.
-    return !x11.grab(*code, modifiers);
+    return !x11->grab(code, modifiers);
 }
 
 void GlobalHotKeyController::unregisterHotKeys()
@@ -296,15 +317,10 @@ std::optional<GlobalHotKeyController::Grab> GlobalHotKeyController::registerHotK
 {
     if (!x11_)
         return std::nullopt;
-    const auto keysym = keycodes::keysymForKeyCode(shortcut.keyCode);
-    if (!keysym)
+    const std::optional<Grab> wanted = x11_->grabFor(shortcut);
+    if (!wanted)
         return std::nullopt;
-    const auto code = x11_->keyCodeFor(*keysym);
-    if (!code)
-        return std::nullopt;
-    Grab grab;
-    grab.keyCode = *code;
-    grab.modifiers = x11ModifiersForMask(shortcut.modifiers, x11_->superModifier);
+    Grab grab = *wanted;
     // The plain combination must be ours; the lock variants are taken where the server lets us.
     const auto variants = x11_->lockVariants();
     if (!x11_->grab(grab.keyCode, grab.modifiers))
@@ -396,21 +412,13 @@ bool GlobalHotKeyController::grabsFollowKeymap()
 {
     if (!x11_)
         return true;
-    xcb_key_symbols_free(x11_->symbols.release());
-    x11_->symbols.reset(xcb_key_symbols_alloc(x11_->connection));
-    x11_->readModifierMap();
-    const auto wanted = [this](const KestrivaneShortcut &shortcut) -> std::optional<std::pair<quint8, quint16>> {
-        const auto keysym = keycodes::keysymForKeyCode(shortcut.keyCode);
-        const auto code = keysym ? x11_->keyCodeFor(*keysym) : std::nullopt;
-        if (!code)
-            return std::nullopt;
-        return std::pair<quint8, quint16>(*code, x11ModifiersForMask(shortcut.modifiers, x11_->superModifier));
-    };
+    x11_->reloadKeymap();
     const auto held = [](const std::optional<Grab> &grab) -> std::optional<std::pair<quint8, quint16>> {
         if (!grab)
             return std::nullopt;
         return std::pair<quint8, quint16>(grab->keyCode, grab->modifiers);
     };
+    const auto wanted = [this, &held](const KestrivaneShortcut &shortcut) { return held(x11_->grabFor(shortcut)); };
     // A grab the server refused earlier is tried again only when the keys moved.
     return wanted(openTodayShortcut_) == held(openTodayHotKey_) && wanted(joinMeetShortcut_) == held(joinMeetHotKey_);
 }
